@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Builds and runs every test: release, AddressSanitizer + UndefinedBehaviorSanitizer, ThreadSanitizer
+# (concurrency tests), the 32-bit plug-in with its binary-interface tests (under qemu-i386 where the
+# kernel cannot run i386 programs) and a short run of every fuzz target.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+JOBS=${JOBS:-$(nproc)}
+FUZZ_SECONDS=${FUZZ_SECONDS:-20}
+ROOT=${BUILD_ROOT:-build}
+
+step() { printf '\n==== %s ====\n' "$*"; }
+
+configure_build() {  # dir, cmake args...
+  local dir=$1; shift
+  cmake -S . -B "$dir" "$@" >/dev/null
+  cmake --build "$dir" -j"$JOBS"
+}
+
+step "release build and tests"
+configure_build "$ROOT/release" -DCMAKE_BUILD_TYPE=Release
+(cd "$ROOT/release" && ctest --output-on-failure -j"$JOBS")
+
+step "exported symbols"
+syms=$(nm -D --defined-only "$ROOT/release/Tarvolin64.so" | awk '{print $3}' | sort | tr '\n' ' ')
+[ "$syms" = "VSTPluginMain main " ] || { echo "unexpected exports: $syms"; exit 1; }
+
+step "AddressSanitizer + UndefinedBehaviorSanitizer"
+configure_build "$ROOT/asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVOLIN_SANITIZE=address \
+  -DTARVOLIN_BUILD_BENCH=OFF
+(cd "$ROOT/asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --output-on-failure -j"$JOBS")
+
+step "ThreadSanitizer (concurrency tests)"
+configure_build "$ROOT/tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVOLIN_SANITIZE=thread \
+  -DTARVOLIN_BUILD_BENCH=OFF -DTARVOLIN_BUILD_TOOLS=OFF
+(cd "$ROOT/tsan" && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -R 'Concurrency')
+
+step "32-bit plug-in"
+configure_build "$ROOT/i386" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i386.cmake \
+  -DCMAKE_BUILD_TYPE=Release -DTARVOLIN_BUILD_TOOLS=OFF -DTARVOLIN_BUILD_BENCH=OFF
+syms=$(nm -D --defined-only "$ROOT/i386/Tarvolin.so" | awk '{print $3}' | sort | tr '\n' ' ')
+[ "$syms" = "VSTPluginMain main " ] || { echo "unexpected exports: $syms"; exit 1; }
+run32() { if "$@" --gtest_list_tests >/dev/null 2>&1; then "$@"; else qemu-i386 "$@"; fi; }
+run32 "$ROOT/i386/tarvolin_tests" --gtest_brief=1
+if [ -x "$ROOT/i386/tarvolin_abi_tests" ]; then run32 "$ROOT/i386/tarvolin_abi_tests" --gtest_brief=1; fi
+
+step "fuzz targets (${FUZZ_SECONDS}s each)"
+if ls fuzz/*.cpp >/dev/null 2>&1; then
+  configure_build "$ROOT/fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined,fuzzer-no-link" \
+    -DCMAKE_C_FLAGS="-fsanitize=address,undefined,fuzzer-no-link" \
+    -DTARVOLIN_BUILD_FUZZ=ON -DTARVOLIN_BUILD_TESTS=OFF -DTARVOLIN_BUILD_TOOLS=OFF -DTARVOLIN_BUILD_BENCH=OFF
+  for f in "$ROOT"/fuzz/fuzz_*; do
+    name=$(basename "$f"); corpus="fuzz/corpus/${name#fuzz_}"
+    mkdir -p "$ROOT/fuzz/work/$name"
+    args=("$ROOT/fuzz/work/$name")
+    [ -d "$corpus" ] && args+=("$corpus")
+    echo "-- $name"
+    "$f" -max_total_time="$FUZZ_SECONDS" -print_final_stats=0 "${args[@]}" 2>&1 | tail -n 2
+  done
+fi
+
+step "all tests passed"

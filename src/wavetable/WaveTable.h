@@ -1,0 +1,43 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+// One oscillator's wave table: up to 64 single-cycle waves of 2048 samples, stored as ten
+// band-limited levels (level L keeps the harmonics below 1024 >> L).
+//
+// This is the read side the oscillators use on the audio thread; building and selecting tables is
+// done by the wave-table store.
+
+constexpr int kWaveLength = 2048;
+constexpr int kWaveLevelCount = 10;
+constexpr int kMaxWaveCount = 64;
+
+// The ten level arrays of one built table. Immutable once built, so that a built-in table can be
+// shared read-only by every oscillator of every instance in the process.
+struct WaveLevels {
+  std::int32_t waveCount = 0;
+  std::array<std::vector<std::int16_t>, kWaveLevelCount> level;
+};
+
+class WaveTable {
+ public:
+  bool IsValid() const { return valid_; }
+  // The built-in table identifier it was built from (0 ... 37), or -1 when built from a user slot.
+  std::int32_t Identifier() const { return identifier_; }
+  std::int32_t WaveCount() const { return waveCount_; }
+  std::uint32_t TotalSamples() const { return totalSamples_; }
+  // waveCount * 2048 samples of level L (wave w at w * 2048), or nullptr when the level has no array.
+  const std::int16_t* Level(int level) const { return levelData_[static_cast<std::size_t>(level)]; }
+
+ protected:
+  bool valid_ = false;
+  std::int32_t identifier_ = 0;
+  std::int32_t waveCount_ = 1;
+  std::uint32_t totalSamples_ = kWaveLength;
+  std::shared_ptr<const WaveLevels> levels_;
+  // Raw views into levels_, so that the audio path needs no indirection through the shared pointer.
+  std::array<const std::int16_t*, kWaveLevelCount> levelData_{};
+};
