@@ -117,8 +117,8 @@ TEST(SclImport, DefaultMappingPlacesTwelveDegreesPerOctave) {
   CSCL_Import imp;
   ASSERT_TRUE(Scl(imp, kJust));
   imp.ComputeNoteCents();
-  EXPECT_EQ(imp.NoteCents(60), 6000.0 + imp.Degree(0));
-  EXPECT_EQ(imp.NoteCents(67), 6000.0 + imp.Degree(7));
+  EXPECT_DOUBLE_EQ(imp.NoteCents(60), 6000.0 + imp.Degree(0));
+  EXPECT_DOUBLE_EQ(imp.NoteCents(67), 6000.0 + imp.Degree(7));
   CSingleScale s;
   imp.ApplyTo(s);
   EXPECT_EQ(s.NoteFrequency(69), 440.0);
@@ -137,7 +137,7 @@ TEST(KbmImport, HeaderMappingAndUnmappedKeys) {
   imp.ComputeNoteCents();
   EXPECT_EQ(imp.NoteCents(64), 6400.0);  // unmapped: its equal-tempered place
   EXPECT_EQ(imp.NoteCents(52), 5200.0);
-  EXPECT_EQ(imp.NoteCents(55), 4800.0 + imp.Degree(7));  // below the middle note: q rounds down
+  EXPECT_DOUBLE_EQ(imp.NoteCents(55), 4800.0 + imp.Degree(7));  // below the middle note: q rounds down
   CSingleScale s;
   imp.ApplyTo(s);
   EXPECT_EQ(s.NoteFrequency(69), 432.0);
@@ -217,5 +217,5 @@ TEST(SclImport, FilesAndFileNames) {
   ASSERT_TRUE(imp.ReadScl(unnamed.Path()));
   EXPECT_EQ(imp.MapSize(), 1);
   imp.ComputeNoteCents();
-  EXPECT_EQ(imp.NoteCents(61), 6000.0 + 200.0 + 150.0);
+  EXPECT_DOUBLE_EQ(imp.NoteCents(61), 6000.0 + 200.0 + 150.0);
 }
