@@ -1,8 +1,10 @@
 # 32-bit x86 build of the plug-in on a 64-bit Debian host (gcc-multilib, i386 multiarch libraries).
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_FLAGS_INIT "-m32")
-set(CMAKE_CXX_FLAGS_INIT "-m32")
+# SSE2 arithmetic (every x86 processor hosts run on has it) so that the 32-bit library computes
+# exactly what the 64-bit one does, instead of in x87 extended precision.
+set(CMAKE_C_FLAGS_INIT "-m32 -msse2 -mfpmath=sse")
+set(CMAKE_CXX_FLAGS_INIT "-m32 -msse2 -mfpmath=sse")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-m32")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-m32")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-m32")
