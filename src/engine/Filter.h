@@ -16,6 +16,9 @@ class Filter {
   void SetSampleRate(double rate) { sampleRate_ = rate; }
   void ClearState() { x1_ = x2_ = y1_ = y2_ = 0.0; }
 
+  // True while the section holds nothing: an input of 0 then gives exactly 0 and leaves it so.
+  bool IsSilent() const { return x1_ == 0.0 && x2_ == 0.0 && y1_ == 0.0 && y2_ == 0.0; }
+
   double Omega() const { return omega_; }
   double Q() const { return q_; }
   double SampleRate() const { return sampleRate_; }

@@ -1,12 +1,34 @@
 #include "engine/TempoClocks.h"
 
 #include <cmath>
+#include <limits>
 
 #include "engine/NumericConversion.h"
 
 void TempoClocks::Restart() {
   position_ = 0.0;
-  countdown_ = rounded_;
+  restartValue_ = rounded_;
+  restartStep_.fill(steps_);
+}
+
+void TempoClocks::PassBoundaries() {
+  for (std::size_t j = 0; j < kNoteValueCount; ++j) {
+    if (position_ >= nextBoundary_[j]) {
+      nextBoundary_[j] = position_ + length_[j];
+      restartValue_[j] = rounded_[j];
+      restartStep_[j] = steps_;
+    }
+  }
+  FindEarliestBoundary();
+}
+
+void TempoClocks::FindEarliestBoundary() {
+  // A NaN boundary (no usable tempo) is never reached, so it is left out.
+  double earliest = std::numeric_limits<double>::infinity();
+  for (double boundary : nextBoundary_) {
+    if (boundary < earliest) earliest = boundary;
+  }
+  earliestBoundary_ = earliest;
 }
 
 void TempoClocks::UpdateTempo(const TimeInfo& info, double sampleRate) {
@@ -35,6 +57,7 @@ void TempoClocks::UpdateTempo(const TimeInfo& info, double sampleRate) {
       if (boundary < position_) boundary += length;
       nextBoundary_[j] = boundary;
     }
+    FindEarliestBoundary();
     lastPpq_ = info.ppqPosition;
   }
 

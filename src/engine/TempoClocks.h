@@ -22,21 +22,21 @@ class TempoClocks {
   // Once per rendered block, with the host's transport (defaults where the host tells nothing).
   void UpdateTempo(const TimeInfo& info, double sampleRate);
 
-  // Once per output sample.
+  // Once per output sample: every countdown runs down by one (not below 0) and restarts at its note
+  // value's boundary. The countdowns are kept as the step of their last restart, so a step costs
+  // one comparison with the earliest boundary.
   void Step() {
     position_ += 1.0;
-    for (int j = 0; j < kNoteValueCount; ++j) {
-      const auto i = static_cast<std::size_t>(j);
-      if (countdown_[i] > 0) --countdown_[i];
-      if (position_ >= nextBoundary_[i]) {
-        nextBoundary_[i] = position_ + length_[i];
-        countdown_[i] = rounded_[i];
-      }
-    }
+    ++steps_;
+    if (position_ >= earliestBoundary_) PassBoundaries();
   }
 
   // Samples to the next boundary of note value j (0 ... 19).
-  std::int64_t Countdown(int j) const { return countdown_[static_cast<std::size_t>(j)]; }
+  std::int64_t Countdown(int j) const {
+    const auto i = static_cast<std::size_t>(j);
+    const std::int64_t left = restartValue_[i] - (steps_ - restartStep_[i]);
+    return left > 0 ? left : 0;
+  }
   // Length of note value j in whole samples.
   std::int64_t RoundedLength(int j) const { return rounded_[static_cast<std::size_t>(j)]; }
   double Length(int j) const { return length_[static_cast<std::size_t>(j)]; }
@@ -47,11 +47,17 @@ class TempoClocks {
 
  private:
   void Restart();
+  void PassBoundaries();
+  void FindEarliestBoundary();
 
   std::array<double, kNoteValueCount> length_{};
   std::array<std::int64_t, kNoteValueCount> rounded_{};
-  std::array<std::int64_t, kNoteValueCount> countdown_{};
+  // Countdown j was set to restartValue_[j] at step restartStep_[j].
+  std::array<std::int64_t, kNoteValueCount> restartValue_{};
+  std::array<std::int64_t, kNoteValueCount> restartStep_{};
   std::array<double, kNoteValueCount> nextBoundary_{};
+  double earliestBoundary_ = 0.0;
+  std::int64_t steps_ = 0;
   double position_ = 0.0;
   double samplesPerBeat_ = 0.0;
   double tempo_ = 120.0;

@@ -6,11 +6,11 @@
 #include "engine/SampleRateTableCache.h"
 
 void VoiceFilter::ResetState() {
-  for (auto& channel : state_) {
-    channel[0] = 0.0;
-    channel[1] = 0.01;
-    channel[2] = 0.0;
-    channel[3] = -0.01;
+  for (int channel = 0; channel < 2; ++channel) {
+    state_[0][channel] = 0.0;
+    state_[1][channel] = 0.01;
+    state_[2][channel] = 0.0;
+    state_[3][channel] = -0.01;
   }
 }
 

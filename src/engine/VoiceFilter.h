@@ -5,6 +5,10 @@
 
 #include "engine/FilterTables.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 // The voice's stereo ladder filter: four bilinear one-pole sections with the feedback loop solved
 // exactly each sample (no unit delay in the loop) and a soft-saturating feedback path. Both channels
 // share one set of coefficients, recomputed only when the cutoff pitch changes.
@@ -42,7 +46,10 @@ class VoiceFilter {
  private:
   void ResetState();
   void UpdateCoefficients(int pitch);
-  double ProcessChannel(double x, double* s) const;
+  void ProcessStereo(double& left, double& right);
+#if !defined(__SSE2__)
+  double ProcessChannel(double x, int channel);
+#endif
 
   std::shared_ptr<const FilterTables> tables_;
   double lastSampleRate_ = 1.0;
@@ -58,8 +65,8 @@ class VoiceFilter {
   std::int32_t currentCutoff_ = 0;
   std::int32_t lastIndex_ = -1;
   std::int32_t slewDirection_ = 0;
-  // Stage memories s1 ... s4 of the left and the right channel.
-  double state_[2][4] = {{0.0, 0.01, 0.0, -0.01}, {0.0, 0.01, 0.0, -0.01}};
+  // Stage memories s1 ... s4, each for the left and the right channel.
+  alignas(16) double state_[4][2] = {{0.0, 0.0}, {0.01, 0.01}, {0.0, 0.0}, {-0.01, -0.01}};
   // Added to the input and the memories and flipped every sample, so that a decaying filter never
   // runs into subnormal numbers.
   double denormalOffset_ = 1e-13;
@@ -78,11 +85,63 @@ inline void VoiceFilter::UpdateCoefficients(int pitch) {
   d_ = 1.0 / (k_ * g4_ + 1.0);
 }
 
-inline double VoiceFilter::ProcessChannel(double x, double* s) const {
+#if defined(__SSE2__)
+
+// Both channels at once: they share every coefficient, so the same operations run on the two lanes
+// of a vector and give exactly the results of the scalar steps below.
+inline void VoiceFilter::ProcessStereo(double& left, double& right) {
+  const __m128d zero = _mm_setzero_pd();
+  const __m128d offset = _mm_set1_pd(denormalOffset_);
+  const auto clean = [&](__m128d v) {  // NaN becomes 0, anything else gets the offset
+    return _mm_and_pd(_mm_cmpord_pd(v, v), _mm_add_pd(v, offset));
+  };
+  const __m128d x = clean(_mm_set_pd(right, left));
+  __m128d s0 = clean(_mm_load_pd(state_[0]));
+  __m128d s1 = clean(_mm_load_pd(state_[1]));
+  __m128d s2 = clean(_mm_load_pd(state_[2]));
+  __m128d s3 = clean(_mm_load_pd(state_[3]));
+  const __m128d g = _mm_set1_pd(g_);
+  const __m128d y = _mm_mul_pd(
+      _mm_add_pd(_mm_add_pd(_mm_mul_pd(_mm_add_pd(_mm_mul_pd(_mm_add_pd(_mm_mul_pd(g, s0), s1), g), s2), g), s3),
+                 _mm_mul_pd(x, _mm_set1_pd(g4_))),
+      _mm_set1_pd(d_));
+  const __m128d t = _mm_mul_pd(_mm_set1_pd(0.2), y);
+  const __m128d tt = _mm_mul_pd(t, t);
+  __m128d f = _mm_div_pd(_mm_mul_pd(_mm_mul_pd(_mm_set1_pd(5.0), t), _mm_add_pd(tt, _mm_set1_pd(27.0))),
+                         _mm_add_pd(_mm_mul_pd(_mm_set1_pd(9.0), tt), _mm_set1_pd(27.0)));
+  const __m128d low = _mm_cmplt_pd(t, _mm_set1_pd(-3.0));
+  const __m128d high = _mm_cmpgt_pd(t, _mm_set1_pd(3.0));
+  f = _mm_or_pd(_mm_andnot_pd(_mm_or_pd(low, high), f),
+                _mm_or_pd(_mm_and_pd(low, _mm_set1_pd(-5.0)), _mm_and_pd(high, _mm_set1_pd(5.0))));
+  const __m128d v1 = _mm_mul_pd(_mm_sub_pd(x, _mm_mul_pd(f, _mm_set1_pd(k_))), g);
+  const __m128d o1 = _mm_add_pd(s0, v1);
+  const __m128d v2 = _mm_mul_pd(o1, g);
+  const __m128d o2 = _mm_add_pd(s1, v2);
+  const __m128d v3 = _mm_mul_pd(o2, g);
+  const __m128d o3 = _mm_add_pd(s2, v3);
+  const __m128d v4 = _mm_mul_pd(o3, g);
+  const __m128d o4 = _mm_add_pd(s3, v4);
+  const __m128d b = _mm_set1_pd(b_);
+  // Highpass sections feed back the negated stage input.
+  const __m128d sign = type_ == kHighpass24 ? _mm_set1_pd(-0.0) : zero;
+  _mm_store_pd(state_[0], _mm_sub_pd(_mm_xor_pd(v1, sign), _mm_mul_pd(b, o1)));
+  _mm_store_pd(state_[1], _mm_sub_pd(_mm_xor_pd(v2, sign), _mm_mul_pd(b, o2)));
+  _mm_store_pd(state_[2], _mm_sub_pd(_mm_xor_pd(v3, sign), _mm_mul_pd(b, o3)));
+  _mm_store_pd(state_[3], _mm_sub_pd(_mm_xor_pd(v4, sign), _mm_mul_pd(b, o4)));
+  const __m128d out = _mm_mul_pd(type_ == kLowpass12 ? o2 : y, _mm_set1_pd(outputGain_));
+  left = _mm_cvtsd_f64(out);
+  right = _mm_cvtsd_f64(_mm_unpackhi_pd(out, out));
+}
+
+#else
+
+inline double VoiceFilter::ProcessChannel(double x, int channel) {
   const double offset = denormalOffset_;
   if (x != x) x = 0.0;
   else x += offset;
+  double s[4];
   for (int n = 0; n < 4; ++n) {
+    s[n] = state_[n][channel];
     if (s[n] != s[n]) s[n] = 0.0;
     else s[n] += offset;
   }
@@ -104,18 +163,25 @@ inline double VoiceFilter::ProcessChannel(double x, double* s) const {
   const double o4 = s[3] + v4;
   const double b = b_;
   if (type_ == kHighpass24) {
-    s[0] = -v1 - b * o1;
-    s[1] = -v2 - b * o2;
-    s[2] = -v3 - b * o3;
-    s[3] = -v4 - b * o4;
+    state_[0][channel] = -v1 - b * o1;
+    state_[1][channel] = -v2 - b * o2;
+    state_[2][channel] = -v3 - b * o3;
+    state_[3][channel] = -v4 - b * o4;
   } else {
-    s[0] = v1 - b * o1;
-    s[1] = v2 - b * o2;
-    s[2] = v3 - b * o3;
-    s[3] = v4 - b * o4;
+    state_[0][channel] = v1 - b * o1;
+    state_[1][channel] = v2 - b * o2;
+    state_[2][channel] = v3 - b * o3;
+    state_[3][channel] = v4 - b * o4;
   }
   return (type_ == kLowpass12 ? o2 : y) * outputGain_;
 }
+
+inline void VoiceFilter::ProcessStereo(double& left, double& right) {
+  left = ProcessChannel(left, 0);
+  right = ProcessChannel(right, 1);
+}
+
+#endif
 
 inline void VoiceFilter::Process(double& left, double& right, std::int32_t modulation) {
   if (currentCutoff_ != targetCutoff_) {
@@ -135,7 +201,6 @@ inline void VoiceFilter::Process(double& left, double& right, std::int32_t modul
     lastIndex_ = static_cast<std::int32_t>(p);
     UpdateCoefficients(lastIndex_);
   }
-  left = ProcessChannel(left, state_[0]);
-  right = ProcessChannel(right, state_[1]);
+  ProcessStereo(left, right);
   denormalOffset_ = -denormalOffset_;
 }

@@ -71,6 +71,14 @@ TEST(OscillatorTables, IncrementAndLevelFollowThePitchFunction) {
   }
 }
 
+TEST(Oscillator, SampleValueIsTheSinglePrecisionQuotient) {
+  for (int s = -32768; s <= 32767; ++s) {
+    volatile float divisor = 32767.0f;
+    const float quotient = static_cast<float>(s) / divisor;
+    ASSERT_EQ(Oscillator::SampleValue(static_cast<std::int16_t>(s)), quotient) << s;
+  }
+}
+
 TEST(OscillatorTables, EachRateGetsItsOwnTablesAndSameRateShares) {
   const auto a = OscillatorTables::ForRate(44100.0);
   const auto b = OscillatorTables::ForRate(96000.0);

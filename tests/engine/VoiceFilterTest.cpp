@@ -225,3 +225,24 @@ TEST(VoiceFilter, EachSampleRateUsesItsOwnCoefficients) {
   c.SetSampleRate(48000.0);
   EXPECT_EQ(c.CurrentCutoff(), 0);
 }
+
+TEST(VoiceFilter, ChannelsAreFilteredIndependentlyWithSharedCoefficients) {
+  for (int type : {0, 1, 2}) {
+    VoiceFilter stereo = Make(type, 9500, 0.95, 44100.0);
+    VoiceFilter leftOnly = stereo;
+    VoiceFilter rightOnly = stereo;
+    for (int i = 0; i < 20000; ++i) {
+      const double a = 2.0 * std::sin(i * 0.031), b = (i % 300 < 150) ? 1.5 : -1.5;  // driven hard
+      const int m = (i * 13) % 900 - 450;
+      double l = a, r = b;
+      stereo.Process(l, r, m);
+      double l1 = a, r1 = a;
+      leftOnly.Process(l1, r1, m);
+      double l2 = b, r2 = b;
+      rightOnly.Process(l2, r2, m);
+      ASSERT_EQ(l, l1) << type << " " << i;
+      ASSERT_EQ(r, r2) << type << " " << i;
+      ASSERT_EQ(l1, r1);
+    }
+  }
+}
