@@ -66,7 +66,7 @@ class VoiceFilter {
   std::int32_t lastIndex_ = -1;
   std::int32_t slewDirection_ = 0;
   // Stage memories s1 ... s4, each for the left and the right channel.
-  alignas(16) double state_[4][2] = {{0.0, 0.0}, {0.01, 0.01}, {0.0, 0.0}, {-0.01, -0.01}};
+  double state_[4][2] = {{0.0, 0.0}, {0.01, 0.01}, {0.0, 0.0}, {-0.01, -0.01}};
   // Added to the input and the memories and flipped every sample, so that a decaying filter never
   // runs into subnormal numbers.
   double denormalOffset_ = 1e-13;
@@ -96,10 +96,10 @@ inline void VoiceFilter::ProcessStereo(double& left, double& right) {
     return _mm_and_pd(_mm_cmpord_pd(v, v), _mm_add_pd(v, offset));
   };
   const __m128d x = clean(_mm_set_pd(right, left));
-  __m128d s0 = clean(_mm_load_pd(state_[0]));
-  __m128d s1 = clean(_mm_load_pd(state_[1]));
-  __m128d s2 = clean(_mm_load_pd(state_[2]));
-  __m128d s3 = clean(_mm_load_pd(state_[3]));
+  __m128d s0 = clean(_mm_loadu_pd(state_[0]));
+  __m128d s1 = clean(_mm_loadu_pd(state_[1]));
+  __m128d s2 = clean(_mm_loadu_pd(state_[2]));
+  __m128d s3 = clean(_mm_loadu_pd(state_[3]));
   const __m128d g = _mm_set1_pd(g_);
   const __m128d y = _mm_mul_pd(
       _mm_add_pd(_mm_add_pd(_mm_mul_pd(_mm_add_pd(_mm_mul_pd(_mm_add_pd(_mm_mul_pd(g, s0), s1), g), s2), g), s3),
@@ -124,10 +124,10 @@ inline void VoiceFilter::ProcessStereo(double& left, double& right) {
   const __m128d b = _mm_set1_pd(b_);
   // Highpass sections feed back the negated stage input.
   const __m128d sign = type_ == kHighpass24 ? _mm_set1_pd(-0.0) : zero;
-  _mm_store_pd(state_[0], _mm_sub_pd(_mm_xor_pd(v1, sign), _mm_mul_pd(b, o1)));
-  _mm_store_pd(state_[1], _mm_sub_pd(_mm_xor_pd(v2, sign), _mm_mul_pd(b, o2)));
-  _mm_store_pd(state_[2], _mm_sub_pd(_mm_xor_pd(v3, sign), _mm_mul_pd(b, o3)));
-  _mm_store_pd(state_[3], _mm_sub_pd(_mm_xor_pd(v4, sign), _mm_mul_pd(b, o4)));
+  _mm_storeu_pd(state_[0], _mm_sub_pd(_mm_xor_pd(v1, sign), _mm_mul_pd(b, o1)));
+  _mm_storeu_pd(state_[1], _mm_sub_pd(_mm_xor_pd(v2, sign), _mm_mul_pd(b, o2)));
+  _mm_storeu_pd(state_[2], _mm_sub_pd(_mm_xor_pd(v3, sign), _mm_mul_pd(b, o3)));
+  _mm_storeu_pd(state_[3], _mm_sub_pd(_mm_xor_pd(v4, sign), _mm_mul_pd(b, o4)));
   const __m128d out = _mm_mul_pd(type_ == kLowpass12 ? o2 : y, _mm_set1_pd(outputGain_));
   left = _mm_cvtsd_f64(out);
   right = _mm_cvtsd_f64(_mm_unpackhi_pd(out, out));

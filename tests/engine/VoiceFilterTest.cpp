@@ -38,15 +38,17 @@ double MeasuredGain(VoiceFilter filter, double rate, double f, int modulation = 
   const double w = 2.0 * std::numbers::pi * f / rate;
   const double amplitude = 1e-3;
   double re = 0.0, im = 0.0;
+  int channelMismatches = 0;
   for (int i = 0; i < 3 * n; ++i) {
     double l = amplitude * std::sin(w * i), r = l;
     filter.Process(l, r, modulation);
-    EXPECT_EQ(l, r);
+    channelMismatches += l != r;
     if (i >= 2 * n) {
       re += l * std::cos(w * i);
       im += l * std::sin(w * i);
     }
   }
+  EXPECT_EQ(channelMismatches, 0);
   return 2.0 * std::hypot(re, im) / n / amplitude;
 }
 
