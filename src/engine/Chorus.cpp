@@ -1,0 +1,119 @@
+#include "engine/Chorus.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "engine/NumericConversion.h"
+
+namespace {
+
+constexpr double kButterworthQ = 0.7071067811865476;
+constexpr double kBandOmega = 43982.2971502571;  // 2 pi * 7000 Hz
+// Bounds the line against absurd host rates (a 20 ms line at 10 MHz).
+constexpr std::int32_t kMaxSlots = 200000;
+
+// Four-point cubic (Catmull-Rom) interpolation between p1 and p2.
+inline double Cubic(const double* p, double t) {
+  const double p0 = p[0], p1 = p[1], p2 = p[2], p3 = p[3];
+  return p1 + 0.5 * (p2 - p0) * t + (p0 - 2.5 * p1 + 2.0 * p2 - 0.5 * p3) * (t * t) +
+         (0.5 * (p3 - p0) + 1.5 * (p1 - p2)) * (t * t * t);
+}
+
+inline void Shift(double* history, double value) {
+  history[0] = history[1];
+  history[1] = history[2];
+  history[2] = history[3];
+  history[3] = value;
+}
+
+}  // namespace
+
+Chorus::Chorus() {
+  generator_.SetWaveform(ModulationGenerator::kTriangle);
+  generator_.SetPeriod(7692);
+  SetSampleRate(44100.0);
+}
+
+void Chorus::SetSampleRate(double rate) {
+  rate = SanitizeSampleRate(rate);
+  if (rate != sampleRate_) {
+    sampleRate_ = rate;
+    std::int32_t slots = TruncateToInt32(rate * 0.02);
+    if (slots < 1) slots = 1;
+    if (slots > kMaxSlots) slots = kMaxSlots;
+    slotCount_ = slots;
+    for (Line& line : lines_) {
+      line.slots.assign(static_cast<std::size_t>(slots), 0.0);
+      for (LowPass* filter : {&line.inputFilter, &line.outputFilter}) {
+        filter->ClearState();
+        filter->SetSampleRate(rate);
+        filter->SetQ(kButterworthQ);
+        filter->SetOmega(kBandOmega / rate);
+        filter->ComputeCoefficients();
+      }
+      line.clockPhase = 0.0;
+      line.writePosition = 0;
+    }
+  }
+  rate_ = 1.0;
+  inverseRate_ = 1.0;
+  ControlTick();
+}
+
+void Chorus::Clear() {
+  for (Line& line : lines_) {
+    std::fill(line.slots.begin(), line.slots.end(), 0.0);
+    line.inputFilter.ClearState();
+    line.outputFilter.ClearState();
+    for (int i = 0; i < 4; ++i) line.inputHistory[i] = line.outputHistory[i] = 0.0;
+  }
+}
+
+void Chorus::SetMix(double mix) {
+  dryGain_ = std::sqrt(1.0 - mix);
+  wetGain_ = std::sqrt(mix);
+}
+
+void Chorus::ControlTick() {
+  generator_.Tick(nullptr, 0);
+  ComputeRate();
+}
+
+void Chorus::ComputeRate() {
+  const double e = std::pow(2.0, 0.5 * generator_.Output() + 0.5);
+  double rate = ((e - 1.0 - delay_) * depth_ + delay_) * 0.875 + 0.125;
+  // Delay and depth within 0 ... 1 keep the rate within 0.125 ... 1; out-of-range settings must not
+  // stall the slot loop, which runs 1 / rate times per sample.
+  if (!(rate >= 0.125)) rate = 0.125;
+  if (rate > 1.0) rate = 1.0;
+  rate_ = rate;
+  inverseRate_ = 1.0 / rate;
+}
+
+double Chorus::ProcessLine(Line& line, double x) const {
+  Shift(line.inputHistory, line.inputFilter.Process(x));
+  const std::int32_t last = slotCount_ - 1;
+  double phase = line.clockPhase;
+  double* slots = line.slots.data();
+  std::int32_t position = line.writePosition;
+  while (phase < 1.0) {
+    position = position == 0 ? last : position - 1;
+    // The slot about to be overwritten holds what was written one full line ago.
+    const double v = line.outputFilter.Process(slots[position]);
+    Shift(line.outputHistory, v);
+    const double fed = v < -3.0 ? -3.0 : (v > 3.0 ? 3.0 : v);
+    slots[position] = fed * feedback_ + Cubic(line.inputHistory, phase);
+    phase += rate_;
+  }
+  line.writePosition = position;
+  phase -= 1.0;
+  line.clockPhase = phase;
+  return Cubic(line.outputHistory, 1.0 - phase * inverseRate_);
+}
+
+void Chorus::Process(double& left, double& right) {
+  const double wetLeft = ProcessLine(lines_[0], left);
+  const double wetRight = ProcessLine(lines_[1], right);
+  left = dryGain_ * left + wetGain_ * wetLeft;
+  right = dryGain_ * right + wetGain_ * wetRight;
+}

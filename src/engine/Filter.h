@@ -1,0 +1,54 @@
+#pragma once
+
+// A second-order section with symmetric feed-forward coefficients (b2 = b0), as used for the
+// oscillators' FM smoothing and the chorus's band limits. Subclasses supply the coefficient design.
+class Filter {
+ public:
+  Filter() = default;
+  Filter(const Filter&) = default;
+  Filter& operator=(const Filter&) = default;
+  virtual void ComputeCoefficients() = 0;
+  virtual ~Filter() = default;
+
+  // omega is 2 pi times the cutoff over the sample rate.
+  void SetOmega(double omega) { omega_ = omega; }
+  void SetQ(double q) { q_ = q; }
+  void SetSampleRate(double rate) { sampleRate_ = rate; }
+  void ClearState() { x1_ = x2_ = y1_ = y2_ = 0.0; }
+
+  // True while the section holds nothing: an input of 0 then gives exactly 0 and leaves it so.
+  bool IsSilent() const { return x1_ == 0.0 && x2_ == 0.0 && y1_ == 0.0 && y2_ == 0.0; }
+
+  double Omega() const { return omega_; }
+  double Q() const { return q_; }
+  double SampleRate() const { return sampleRate_; }
+
+  // One sample. A NaN (or infinite) input counts as silence and a NaN result restarts from silence,
+  // so a single bad value never locks the section up.
+  double Process(double x) {
+    if (!(x >= -kLargest && x <= kLargest)) x = 0.0;
+    double y = (x + x2_) * b0_ + x1_ * b1_ + y1_ * a1_ + y2_ * a2_;
+    if (y != y) y = 0.0;
+    x2_ = x1_;
+    x1_ = x;
+    y2_ = y1_;
+    y1_ = y;
+    return y;
+  }
+
+ protected:
+  static constexpr double kLargest = 1.7976931348623157e308;
+
+  double omega_ = 0.0;
+  double q_ = 0.7071067811865476;
+  double sampleRate_ = 44100.0;
+  // y[n] = b0 (x[n] + x[n-2]) + b1 x[n-1] + a1 y[n-1] + a2 y[n-2]
+  double a1_ = 0.0;
+  double a2_ = 0.0;
+  double b0_ = 0.0;
+  double b1_ = 0.0;
+  double x1_ = 0.0;
+  double x2_ = 0.0;
+  double y1_ = 0.0;
+  double y2_ = 0.0;
+};

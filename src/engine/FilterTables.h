@@ -1,0 +1,28 @@
+#pragma once
+
+#include <array>
+#include <memory>
+
+#include "engine/PitchFunction.h"
+
+// Per-pitch terms of the voice filter at one sample rate: the frequency term omega = 2 pi f / rate
+// and the largest feedback kmax, which falls from 4.1 below 500 Hz to 4.005 above 2 kHz so that full
+// resonance keeps ringing evenly over the range. Immutable once built; filters share them through
+// ForRate().
+class FilterTables {
+ public:
+  static constexpr int kSize = kPitchLimit + 1;
+
+  explicit FilterTables(double rate);
+
+  static std::shared_ptr<const FilterTables> ForRate(double rate);
+
+  double Rate() const { return rate_; }
+  double Omega(int pitch) const { return omega_[static_cast<std::size_t>(pitch)]; }
+  double MaxFeedback(int pitch) const { return kmax_[static_cast<std::size_t>(pitch)]; }
+
+ private:
+  double rate_;
+  std::array<double, kSize> omega_;
+  std::array<double, kSize> kmax_;
+};

@@ -1,0 +1,3 @@
+#include "engine/NoiseSource.h"
+
+constinit RandomSequence NoiseSource::sequence_{1};

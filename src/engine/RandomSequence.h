@@ -1,0 +1,28 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+// The multiplicative congruential sequence state = state * 16807 (32-bit wrap-around), scaled to
+// about -1 ... 1. Each sequence is process-wide and meant to be drawn from in order; the state is a
+// relaxed atomic so that two instances drawing at once on different threads stay well defined (they
+// then merely interleave their draws).
+class RandomSequence {
+ public:
+  constexpr explicit RandomSequence(std::int32_t state) : state_(state) {}
+  RandomSequence(const RandomSequence&) = delete;
+  RandomSequence& operator=(const RandomSequence&) = delete;
+
+  double Next() {
+    const std::uint32_t next =
+        static_cast<std::uint32_t>(state_.load(std::memory_order_relaxed)) * 16807u;
+    const auto value = static_cast<std::int32_t>(next);
+    state_.store(value, std::memory_order_relaxed);
+    return static_cast<double>(value) * 4.6566129e-10;
+  }
+
+  std::int32_t State() const { return state_.load(std::memory_order_relaxed); }
+
+ private:
+  std::atomic<std::int32_t> state_;
+};
