@@ -31,6 +31,17 @@ class WaveTable {
   std::uint32_t TotalSamples() const { return totalSamples_; }
   // waveCount * 2048 samples of level L (wave w at w * 2048), or nullptr when the level has no array.
   const std::int16_t* Level(int level) const { return levelData_[static_cast<std::size_t>(level)]; }
+  // The shared level block the table reads from (nullptr while it was never built).
+  const std::shared_ptr<const WaveLevels>& Levels() const { return levels_; }
+
+  // Write side, used by the wave-table store (and by tests that need a table of known content).
+  // Clears valid and stores the wave count clamped to 1 ... 64 with its total samples.
+  void SetWaveCount(std::int32_t count);
+  // Takes a built level block (nullptr: no levels); the wave count follows the block. Clears
+  // valid, which the caller sets once the table is complete.
+  void SetLevels(std::shared_ptr<const WaveLevels> levels);
+  void SetIdentifier(std::int32_t identifier) { identifier_ = identifier; }
+  void SetValid(bool valid) { valid_ = valid; }
 
  protected:
   bool valid_ = false;

@@ -1,0 +1,111 @@
+#include "wavetable/BandLimiter.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <new>
+
+#include "wavetable/RealDft.h"
+
+namespace {
+
+static_assert(RealDft::kSize == kWaveLength);
+static_assert(RealDft::kBins == BandLimiter::kBins);
+
+constexpr int kNyquist = kWaveLength / 2;
+
+// weight[L][k] = 1 - (k/a)^2 for k < a = 1024 >> L, computed in single precision.
+struct LevelWeights {
+  std::array<std::array<float, kNyquist>, kWaveLevelCount> weight{};
+  LevelWeights() {
+    for (int l = 0; l < kWaveLevelCount; ++l) {
+      const int a = kNyquist >> l;
+      for (int k = 1; k < a; ++k) {
+        const float r = static_cast<float>(k) / static_cast<float>(a);
+        weight[l][k] = 1.0f - r * r;
+      }
+    }
+  }
+};
+
+const LevelWeights& Weights() {
+  static const LevelWeights weights;
+  return weights;
+}
+
+std::shared_ptr<WaveLevels> AllocateLevels(int waveCount) {
+  try {
+    auto levels = std::make_shared<WaveLevels>();
+    levels->waveCount = waveCount;
+    for (auto& level : levels->level) level.assign(static_cast<std::size_t>(waveCount) * kWaveLength, 0);
+    return levels;
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+// Fills wave w of every level from its spectrum.
+void BuildWave(const std::complex<float>* spectrum, int w, WaveLevels& levels, RealDft& dft) {
+  const LevelWeights& weights = Weights();
+  // The wave's RMS over the full band (Parseval), the scale against which rounding noise is judged.
+  double energy = std::norm(spectrum[0]) + std::norm(spectrum[kNyquist]);
+  for (int k = 1; k < kNyquist; ++k) energy += 2.0 * std::norm(spectrum[k]);
+  const float rms = static_cast<float>(std::sqrt(energy) / kWaveLength);
+  // A level with nothing left of the wave still holds the transforms' rounding noise (about
+  // -130 dB); scaled to full scale it would play as loud noise at high pitches. Anything 100 dB
+  // below the wave counts as silence, as does anything below 1e-13.
+  const float silence = std::max(1e-13f, 1e-5f * rms);
+  std::complex<float>* work = dft.Spectrum();
+  const float* x = dft.Wave();
+  for (int l = 0; l < kWaveLevelCount; ++l) {
+    const int a = kNyquist >> l;
+    const auto& weight = weights.weight[static_cast<std::size_t>(l)];
+    work[0] = spectrum[0];
+    for (int k = 1; k < a; ++k) work[k] = spectrum[k] * weight[static_cast<std::size_t>(k)];
+    for (int k = a; k < kNyquist; ++k) work[k] = 0.0f;
+    work[kNyquist] = spectrum[kNyquist];
+    dft.Inverse();
+
+    float peak = 0.0f;
+    for (int i = 0; i < kWaveLength; ++i) peak = std::max(peak, std::fabs(x[i]));
+    if (!(peak > silence)) continue;  // silent at this level: the zeros stay
+    const float inverse = 1.0f / peak;
+    std::int16_t* out = levels.level[static_cast<std::size_t>(l)].data() +
+                        static_cast<std::size_t>(w) * kWaveLength;
+    for (int i = 0; i < kWaveLength; ++i) {
+      out[i] = static_cast<std::int16_t>(x[i] * inverse * 32767.0f);
+    }
+  }
+}
+
+}  // namespace
+
+std::shared_ptr<const WaveLevels> BandLimiter::BuildLevels(const std::complex<float>* spectra,
+                                                           int waveCount) {
+  waveCount = std::clamp(waveCount, 1, kMaxWaveCount);
+  auto levels = AllocateLevels(waveCount);
+  if (!levels || spectra == nullptr) return levels;
+  RealDft dft;
+  if (!dft.Ok()) return nullptr;
+  for (int w = 0; w < waveCount; ++w) {
+    BuildWave(spectra + static_cast<std::size_t>(w) * kBins, w, *levels, dft);
+  }
+  return levels;
+}
+
+std::shared_ptr<const WaveLevels> BandLimiter::BuildFromWaves(const float* waves, int waveCount) {
+  waveCount = std::clamp(waveCount, 1, kMaxWaveCount);
+  auto levels = AllocateLevels(waveCount);
+  if (!levels || waves == nullptr) return levels;
+  RealDft analysis;
+  RealDft synthesis;
+  if (!analysis.Ok() || !synthesis.Ok()) return nullptr;
+  for (int w = 0; w < waveCount; ++w) {
+    const float* source = waves + static_cast<std::size_t>(w) * kWaveLength;
+    float* in = analysis.Wave();
+    for (int i = 0; i < kWaveLength; ++i) in[i] = std::isfinite(source[i]) ? source[i] : 0.0f;
+    analysis.Forward();
+    BuildWave(analysis.Spectrum(), w, *levels, synthesis);
+  }
+  return levels;
+}
