@@ -281,18 +281,18 @@ def filter_sweep(source, q_main, q_second, k_low, k_high, kmax):
 
 
 def resonance_saw():
-    """"Resonance 1": a sawtooth through a resonant 24 dB low-pass (Q 6), cutoff sweeping from
+    """"Resonance 1": a sawtooth through a resonant 24 dB low-pass (Q 10), cutoff sweeping from
     harmonic 1.5 to 96 across 33 waves: the classic squelchy filter sweep, frozen wave by wave."""
-    return filter_sweep(lambda k: (1.0 / k, 0.0), 6.0, 0.7, 1.5, 96.0, 400)
+    return filter_sweep(lambda k: (1.0 / k, 0.0), 10.0, 0.7, 1.5, 96.0, 400)
 
 
 def resonance_pulse():
-    """"Resonance 2": a 25 % pulse through a sharper resonant low-pass (Q 9), cutoff sweeping from
+    """"Resonance 2": a 25 % pulse through a sharper resonant low-pass (Q 14), cutoff sweeping from
     harmonic 2 to 128: hollower and more nasal than the saw sweep, with the pulse's missing
     harmonics (every fourth) showing as gaps the resonance jumps over."""
     def pulse(k):
         return (abs(math.sin(math.pi * k * 0.25)) / k, 0.0 if math.sin(math.pi * k * 0.25) >= 0 else math.pi)
-    return filter_sweep(pulse, 9.0, 0.7, 2.0, 128.0, 500)
+    return filter_sweep(pulse, 14.0, 0.7, 2.0, 128.0, 500)
 
 
 def fm_cross():
