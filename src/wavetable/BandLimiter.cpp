@@ -37,7 +37,7 @@ std::shared_ptr<WaveLevels> AllocateLevels(int waveCount) {
   try {
     auto levels = std::make_shared<WaveLevels>();
     levels->waveCount = waveCount;
-    for (auto& level : levels->level) level.assign(static_cast<std::size_t>(waveCount) * kWaveLength, 0);
+    for (auto& level : levels->level) level.resize(static_cast<std::size_t>(waveCount) * kWaveLength);
     return levels;
   } catch (const std::bad_alloc&) {
     return nullptr;
@@ -66,12 +66,22 @@ void BuildWave(const std::complex<float>* spectrum, int w, WaveLevels& levels, R
     work[kNyquist] = spectrum[kNyquist];
     dft.Inverse();
 
-    float peak = 0.0f;
-    for (int i = 0; i < kWaveLength; ++i) peak = std::max(peak, std::fabs(x[i]));
-    if (!(peak > silence)) continue;  // silent at this level: the zeros stay
-    const float inverse = 1.0f / peak;
+    // Eight running maxima, so that the search needs no ordered reduction.
+    std::array<float, 8> peaks{};
+    for (int i = 0; i < kWaveLength; i += 8) {
+      for (int j = 0; j < 8; ++j) {
+        const float a = std::fabs(x[i + j]);
+        peaks[j] = a > peaks[j] ? a : peaks[j];
+      }
+    }
+    const float peak = *std::max_element(peaks.begin(), peaks.end());
     std::int16_t* out = levels.level[static_cast<std::size_t>(l)].data() +
                         static_cast<std::size_t>(w) * kWaveLength;
+    if (!(peak > silence)) {  // nothing left at this level: the wave stays silent
+      std::fill(out, out + kWaveLength, std::int16_t{0});
+      continue;
+    }
+    const float inverse = 1.0f / peak;
     for (int i = 0; i < kWaveLength; ++i) {
       out[i] = static_cast<std::int16_t>(x[i] * inverse * 32767.0f);
     }
@@ -84,7 +94,11 @@ std::shared_ptr<const WaveLevels> BandLimiter::BuildLevels(const std::complex<fl
                                                            int waveCount) {
   waveCount = std::clamp(waveCount, 1, kMaxWaveCount);
   auto levels = AllocateLevels(waveCount);
-  if (!levels || spectra == nullptr) return levels;
+  if (!levels) return nullptr;
+  if (spectra == nullptr) {
+    for (auto& level : levels->level) std::fill(level.begin(), level.end(), std::int16_t{0});
+    return levels;
+  }
   RealDft dft;
   if (!dft.Ok()) return nullptr;
   for (int w = 0; w < waveCount; ++w) {
@@ -96,7 +110,11 @@ std::shared_ptr<const WaveLevels> BandLimiter::BuildLevels(const std::complex<fl
 std::shared_ptr<const WaveLevels> BandLimiter::BuildFromWaves(const float* waves, int waveCount) {
   waveCount = std::clamp(waveCount, 1, kMaxWaveCount);
   auto levels = AllocateLevels(waveCount);
-  if (!levels || waves == nullptr) return levels;
+  if (!levels) return nullptr;
+  if (waves == nullptr) {
+    for (auto& level : levels->level) std::fill(level.begin(), level.end(), std::int16_t{0});
+    return levels;
+  }
   RealDft analysis;
   RealDft synthesis;
   if (!analysis.Ok() || !synthesis.Ok()) return nullptr;

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
 // One oscillator's wave table: up to 64 single-cycle waves of 2048 samples, stored as ten
@@ -15,11 +17,34 @@ constexpr int kWaveLength = 2048;
 constexpr int kWaveLevelCount = 10;
 constexpr int kMaxWaveCount = 64;
 
+// Leaves new elements uninitialised: every sample of a level is written by the build anyway, and
+// zeroing 2.5 MiB first would cost a noticeable part of it.
+template <typename T>
+struct UninitialisedAllocator : std::allocator<T> {
+  template <typename U>
+  struct rebind {
+    using other = UninitialisedAllocator<U>;
+  };
+  UninitialisedAllocator() = default;
+  template <typename U>
+  UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+  template <typename U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+
+using LevelSamples = std::vector<std::int16_t, UninitialisedAllocator<std::int16_t>>;
+
 // The ten level arrays of one built table. Immutable once built, so that a built-in table can be
 // shared read-only by every oscillator of every instance in the process.
 struct WaveLevels {
   std::int32_t waveCount = 0;
-  std::array<std::vector<std::int16_t>, kWaveLevelCount> level;
+  std::array<LevelSamples, kWaveLevelCount> level;
 };
 
 class WaveTable {

@@ -19,6 +19,11 @@ class WaveTableStore {
   static constexpr int kSlotCount = 3;
   static constexpr std::int32_t kFirstSlotIdentifier = 65531;
 
+  // The oscillator (0 ... 2) whose Wave Table parameter has this index (11, 30, 50), or -1.
+  static int OscillatorOfParameter(int parameterIndex) {
+    return parameterIndex == 11 ? 0 : parameterIndex == 30 ? 1 : parameterIndex == 50 ? 2 : -1;
+  }
+
   WaveTableStore();
   WaveTableStore(const WaveTableStore&) = delete;
   WaveTableStore& operator=(const WaveTableStore&) = delete;

@@ -44,6 +44,13 @@ TEST(WaveTableStore, WhileConstructingSelectOnlyRecordsTheIdentifier) {
   EXPECT_TRUE(store.Table(0).IsValid());
 }
 
+TEST(WaveTableStore, WaveTableParametersMapToOscillators) {
+  EXPECT_EQ(WaveTableStore::OscillatorOfParameter(11), 0);
+  EXPECT_EQ(WaveTableStore::OscillatorOfParameter(30), 1);
+  EXPECT_EQ(WaveTableStore::OscillatorOfParameter(50), 2);
+  EXPECT_EQ(WaveTableStore::OscillatorOfParameter(12), -1);
+}
+
 TEST(WaveTableStore, SelectingABuiltInTable) {
   Store store;
   EXPECT_TRUE(store.Select(1, 4));

@@ -51,7 +51,8 @@ inline double Centroid(const std::vector<double>& a) {
   return den > 0.0 ? num / den : 0.0;
 }
 
-inline int Peak(const std::vector<std::int16_t>& x) {
+template <typename Samples>
+int Peak(const Samples& x) {
   int p = 0;
   for (auto v : x) p = std::max(p, std::abs(static_cast<int>(v)));
   return p;
