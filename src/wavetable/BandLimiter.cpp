@@ -107,23 +107,62 @@ std::shared_ptr<const WaveLevels> BandLimiter::BuildLevels(const std::complex<fl
   return levels;
 }
 
+namespace {
+
+// Analyses each wave (filled into the transform buffer by fill(w, buffer)) and builds its levels.
+template <typename Fill>
+bool BuildTimeDomain(WaveLevels& levels, Fill fill) {
+  RealDft analysis;
+  RealDft synthesis;
+  if (!analysis.Ok() || !synthesis.Ok()) return false;
+  for (int w = 0; w < levels.waveCount; ++w) {
+    fill(w, analysis.Wave());
+    analysis.Forward();
+    BuildWave(analysis.Spectrum(), w, levels, synthesis);
+  }
+  return true;
+}
+
+}  // namespace
+
 std::shared_ptr<const WaveLevels> BandLimiter::BuildFromWaves(const float* waves, int waveCount) {
   waveCount = std::clamp(waveCount, 1, kMaxWaveCount);
   auto levels = AllocateLevels(waveCount);
   if (!levels) return nullptr;
-  if (waves == nullptr) {
-    for (auto& level : levels->level) std::fill(level.begin(), level.end(), std::int16_t{0});
-    return levels;
-  }
-  RealDft analysis;
-  RealDft synthesis;
-  if (!analysis.Ok() || !synthesis.Ok()) return nullptr;
-  for (int w = 0; w < waveCount; ++w) {
-    const float* source = waves + static_cast<std::size_t>(w) * kWaveLength;
-    float* in = analysis.Wave();
-    for (int i = 0; i < kWaveLength; ++i) in[i] = std::isfinite(source[i]) ? source[i] : 0.0f;
-    analysis.Forward();
-    BuildWave(analysis.Spectrum(), w, *levels, synthesis);
-  }
-  return levels;
+  const bool built = BuildTimeDomain(*levels, [waves](int w, float* out) {
+    const float* source = waves != nullptr ? waves + static_cast<std::size_t>(w) * kWaveLength : nullptr;
+    for (int i = 0; i < kWaveLength; ++i) {
+      out[i] = source != nullptr && std::isfinite(source[i]) ? source[i] : 0.0f;
+    }
+  });
+  return built ? levels : nullptr;
+}
+
+std::shared_ptr<WaveLevels> BandLimiter::Allocate(int waveCount) {
+  return AllocateLevels(std::clamp(waveCount, 1, kMaxWaveCount));
+}
+
+bool BandLimiter::BuildFromSlotSamples(const std::int16_t* samples, std::size_t count, WaveLevels& into) {
+  return BuildTimeDomain(into, [samples, count](int w, float* out) {
+    const std::size_t first = static_cast<std::size_t>(w) * kWaveLength;
+    for (int i = 0; i < kWaveLength; ++i) {
+      const std::size_t n = first + static_cast<std::size_t>(i);
+      out[i] = samples != nullptr && n < count ? static_cast<float>(samples[n]) / 32767.0f : 0.0f;
+    }
+  });
+}
+
+bool BandLimiter::BuildFromResourceBytes(const std::uint8_t* bytes, std::size_t size, WaveLevels& into) {
+  return BuildTimeDomain(into, [bytes, size](int w, float* out) {
+    const std::size_t first = static_cast<std::size_t>(w) * kWaveLength;
+    for (int i = 0; i < kWaveLength; ++i) {
+      const std::size_t n = first + static_cast<std::size_t>(i);
+      if (bytes == nullptr || 2 * n + 1 >= size) {
+        out[i] = 0.0f;
+        continue;
+      }
+      const auto v = static_cast<std::int16_t>(static_cast<std::uint16_t>(bytes[2 * n] | (bytes[2 * n + 1] << 8)));
+      out[i] = static_cast<float>(v) * 0.000030517578125f;
+    }
+  });
 }

@@ -24,4 +24,13 @@ class BandLimiter {
 
   // waveCount waves of 2048 values in -1 ... 1, wave after wave; non-finite values count as 0.
   static std::shared_ptr<const WaveLevels> BuildFromWaves(const float* waves, int waveCount);
+
+  // Building from 16-bit sources into a block of levels allocated (or reused) by the caller: every
+  // sample of its into.waveCount waves is rewritten. Samples beyond count (size) are 0. False when
+  // the transform buffers cannot be allocated.
+  static std::shared_ptr<WaveLevels> Allocate(int waveCount);  // nullptr when memory runs out
+  // User-slot samples, each divided by 32767.
+  static bool BuildFromSlotSamples(const std::int16_t* samples, std::size_t count, WaveLevels& into);
+  // Raw signed 16-bit little-endian resource bytes, each sample scaled by 2^-15.
+  static bool BuildFromResourceBytes(const std::uint8_t* bytes, std::size_t size, WaveLevels& into);
 };

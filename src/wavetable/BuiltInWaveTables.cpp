@@ -241,21 +241,10 @@ std::shared_ptr<const WaveLevels> BuildFromResource(const char* name) {
   const auto bytes = FindResource("WAV", name);
   if (!bytes || bytes->empty()) return nullptr;
   const std::size_t size = bytes->size();
-  const int count = std::clamp(size > 266239 ? 64 : static_cast<int>(size / 4096), 1, kMaxWaveCount);
-  std::vector<float> waves;
-  try {
-    waves.assign(static_cast<std::size_t>(count) * N, 0.0f);
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
   // A resource shorter than its waves leaves the rest silent.
-  const std::size_t samples = std::min(waves.size(), size / 2);
-  const std::uint8_t* p = bytes->data();
-  for (std::size_t i = 0; i < samples; ++i) {
-    const auto s = static_cast<std::int16_t>(static_cast<std::uint16_t>(p[2 * i] | (p[2 * i + 1] << 8)));
-    waves[i] = static_cast<float>(s) * 0.000030517578125f;
-  }
-  return BandLimiter::BuildFromWaves(waves.data(), count);
+  auto levels = BandLimiter::Allocate(size > 266239 ? 64 : static_cast<int>(size / 4096));
+  if (!levels || !BandLimiter::BuildFromResourceBytes(bytes->data(), size, *levels)) return nullptr;
+  return levels;
 }
 
 std::shared_ptr<const WaveLevels> FromSpectra(const Spectra& s) {

@@ -1,8 +1,6 @@
 #include "wavetable/WaveTableStore.h"
 
 #include <algorithm>
-#include <new>
-#include <vector>
 
 #include "wavetable/BandLimiter.h"
 #include "wavetable/BuiltInTableCache.h"
@@ -21,34 +19,40 @@ bool WaveTableStore::Select(int oscillator, std::int32_t identifier) {
   }
   WaveTable& table = tables_[o];
   table.SetIdentifier(identifier);
-  if (auto levels = BuiltInTableCache::Get(identifier)) table.SetLevels(std::move(levels));
+  if (auto levels = BuiltInTableCache::Get(identifier)) {
+    table.SetLevels(std::move(levels));
+    userLevels_[o].reset();
+  }
   table.SetValid(true);
   return true;
 }
 
 void WaveTableStore::LoadFromSlot(int oscillator, int slot) {
-  WaveTable& table = tables_[Index(oscillator)];
+  const std::size_t o = Index(oscillator);
+  WaveTable& table = tables_[o];
   const UserWaveSlot& source = Slot(slot);
   table.SetIdentifier(-1);
   table.SetValid(false);
   const std::uint32_t length = source.Length();
   const int count = length >= 133120u ? kMaxWaveCount : (length < 2048u ? 1 : static_cast<int>(length >> 11));
   table.SetWaveCount(count);
-  std::vector<float> waves;
-  try {
-    waves.assign(static_cast<std::size_t>(count) * kWaveLength, 0.0f);
-  } catch (const std::bad_alloc&) {
-    table.SetLevels(nullptr);
-    return;
+  // Rebuild into this oscillator's previous user-table block when nothing else holds it any more:
+  // memory already touched spares the build most of its page faults.
+  std::shared_ptr<WaveLevels> levels = std::move(userLevels_[o]);
+  table.SetLevels(nullptr);
+  if (!levels || levels.use_count() != 1 || levels->waveCount != count) {
+    levels.reset();
+    levels = BandLimiter::Allocate(count);
   }
-  // A slot shorter than one wave is padded with silence.
-  const std::size_t n = std::min<std::size_t>(waves.size(), length);
-  const std::int16_t* samples = source.Samples();
-  for (std::size_t i = 0; i < n; ++i) waves[i] = static_cast<float>(samples[i]) / 32767.0f;
-  auto levels = BandLimiter::BuildFromWaves(waves.data(), count);
-  const bool built = levels != nullptr;
+  // Samples beyond the slot's length (a slot shorter than one wave) count as 0; at most the first
+  // 64 waves are used.
+  if (!levels || !BandLimiter::BuildFromSlotSamples(source.Samples(), length, *levels)) {
+    table.SetWaveCount(count);
+    return;  // out of memory: the table stays invalid and silent
+  }
+  userLevels_[o] = levels;
   table.SetLevels(std::move(levels));
-  table.SetValid(built);
+  table.SetValid(true);
 }
 
 bool WaveTableStore::SlotSelected(int slot) const {

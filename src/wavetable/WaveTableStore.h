@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "wavetable/UserWaveSlot.h"
@@ -72,5 +73,7 @@ class WaveTableStore {
   std::array<UserWaveSlot, kSlotCount> slots_;
   WaveTableCatalogue catalogue_;
   std::array<std::int32_t, kOscillatorCount> selected_{};
+  // The level block each table last built from a user slot, reused by the next such build.
+  std::array<std::shared_ptr<WaveLevels>, kOscillatorCount> userLevels_;
   bool constructing_ = true;
 };

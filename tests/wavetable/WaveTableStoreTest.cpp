@@ -137,6 +137,28 @@ TEST(WaveTableStore, SlotIsRebuiltFromItsOwnSamplesEverySelection) {
   EXPECT_NEAR(wavetest::Harmonics(wavetest::WaveOf(store.Table(0), 0, 0))[5], 1.0, 0.01);
 }
 
+TEST(WaveTableStore, RebuildingOneOscillatorsUserTableLeavesTheOthersAlone) {
+  Store store;
+  auto first = SineWaves(2, 3);
+  store.Slot(0).Set(first.data(), static_cast<int>(first.size()), "a.wav");
+  store.Select(0, kSlot1);
+  store.Select(1, kSlot1);
+  EXPECT_NE(store.Table(0).Level(0), store.Table(1).Level(0));
+  // Same wave count, new content: oscillator 0 is rebuilt, oscillator 1 keeps what it built.
+  auto second = SineWaves(2, 7);
+  store.Slot(0).Set(second.data(), static_cast<int>(second.size()), "b.wav");
+  store.Select(0, kSlot1);
+  EXPECT_NEAR(wavetest::Harmonics(wavetest::WaveOf(store.Table(0), 0, 1))[8], 1.0, 0.01);
+  EXPECT_NEAR(wavetest::Harmonics(wavetest::WaveOf(store.Table(1), 0, 1))[4], 1.0, 0.01);
+  // Back and forth between a built-in table and the slot.
+  store.Select(0, 4);
+  EXPECT_EQ(store.Table(0).WaveCount(), 2);
+  EXPECT_EQ(store.Table(0).Identifier(), 4);
+  store.Select(0, kSlot1);
+  EXPECT_EQ(store.Table(0).Identifier(), -1);
+  EXPECT_NEAR(wavetest::Harmonics(wavetest::WaveOf(store.Table(0), 0, 0))[7], 1.0, 0.01);
+}
+
 TEST(WaveTableStore, SlotShorterThanOneWaveIsPaddedWithSilence) {
   Store store;
   std::vector<float> ramp(1024);
