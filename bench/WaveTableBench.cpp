@@ -26,12 +26,12 @@ double ResidentMiB() {
   return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
 }
 
-std::vector<float> SlotWaves(int waves, int seed) {
+std::vector<float> SlotWaves(int waves, int variant) {
   std::vector<float> x(static_cast<std::size_t>(waves) * kWaveLength);
   for (int w = 0; w < waves; ++w) {
     for (int i = 0; i < kWaveLength; ++i) {
       const double t = 2.0 * std::numbers::pi * i / kWaveLength;
-      x[w * kWaveLength + i] = static_cast<float>(0.6 * std::sin(t) + 0.3 * std::sin((w + seed + 2) * t));
+      x[w * kWaveLength + i] = static_cast<float>(0.6 * std::sin(t) + 0.3 * std::sin((w + variant + 2) * t));
     }
   }
   return x;

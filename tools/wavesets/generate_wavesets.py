@@ -3,7 +3,7 @@
 
 Each set is written as raw signed 16-bit little-endian samples, 2048 samples per single-cycle wave,
 without a header, to OUTDIR/<resource name>.raw. The output is fully determined by this file: noise
-comes from seeded generators, nothing is read from outside.
+comes from random generators started at fixed points, nothing is read from outside.
 
 Most sets are designed as spectra (harmonic k of the wave = amplitude and phase) and turned into
 waves with an inverse FFT; a few are drawn in the time domain. Every wave has its DC removed and is
@@ -145,8 +145,8 @@ def mix(*parts):
     return {k: (abs(c), cmath.phase(c)) for k, c in total.items()}
 
 
-def fixed_phases(seed, kmax):
-    rng = random.Random(seed)
+def fixed_phases(start, kmax):
+    rng = random.Random(start)
     return [0.0] + [TWO_PI * rng.random() for _ in range(kmax)]
 
 
@@ -208,8 +208,8 @@ def pianet():
 
 
 def slap(kmax, pluck, exponent, clank_centre, clank_width, clank_gain, decay_base, decay_slope,
-         scoop, seed):
-    phases = fixed_phases(seed, kmax)
+         scoop, start):
+    phases = fixed_phases(start, kmax)
     waves = []
     for w in range(33):
         t = w / 32.0
@@ -233,7 +233,7 @@ def slap_low():
     the rest decays.
     """
     return slap(kmax=160, pluck=0.12, exponent=0.8, clank_centre=50.0, clank_width=18.0,
-                clank_gain=3.0, decay_base=0.3, decay_slope=0.06, scoop=0.5, seed=2401)
+                clank_gain=3.0, decay_base=0.3, decay_slope=0.06, scoop=0.5, start=2401)
 
 
 def slap_high():
@@ -244,7 +244,7 @@ def slap_high():
     faster than the low string towards a plucked, hollow tone.
     """
     return slap(kmax=64, pluck=0.07, exponent=0.6, clank_centre=22.0, clank_width=8.0,
-                clank_gain=4.0, decay_base=0.4, decay_slope=0.12, scoop=0.2, seed=2501)
+                clank_gain=4.0, decay_base=0.4, decay_slope=0.12, scoop=0.2, start=2501)
 
 
 def re_pwm():
