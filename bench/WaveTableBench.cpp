@@ -102,6 +102,23 @@ void BM_SelectUserSlot64(benchmark::State& state) {
 }
 BENCHMARK(BM_SelectUserSlot64)->Repetitions(7)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
 
+// The same after the table played a built-in table in between, so the build needs new memory.
+void BM_SelectUserSlot64AfterBuiltIn(benchmark::State& state) {
+  WaveTableStore store;
+  store.SetConstructing(false);
+  const auto waves = SlotWaves(64, 1);
+  store.Slot(0).Set(waves.data(), static_cast<int>(waves.size()), "user");
+  BuiltInTableCache::Get(4);
+  for (auto _ : state) {
+    state.PauseTiming();
+    store.Select(0, 4);
+    state.ResumeTiming();
+    store.Select(0, 65531);
+  }
+}
+BENCHMARK(BM_SelectUserSlot64AfterBuiltIn)->Repetitions(7)->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMillisecond);
+
 // Selecting a built-in table some oscillator of some instance has built before.
 void BM_SelectBuiltInAlreadyBuilt(benchmark::State& state) {
   const auto id = static_cast<std::int32_t>(state.range(0));

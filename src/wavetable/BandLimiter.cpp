@@ -36,8 +36,7 @@ const LevelWeights& Weights() {
 std::shared_ptr<WaveLevels> AllocateLevels(int waveCount) {
   try {
     auto levels = std::make_shared<WaveLevels>();
-    levels->waveCount = waveCount;
-    for (auto& level : levels->level) level.resize(static_cast<std::size_t>(waveCount) * kWaveLength);
+    levels->Allocate(waveCount);
     return levels;
   } catch (const std::bad_alloc&) {
     return nullptr;
@@ -96,7 +95,7 @@ std::shared_ptr<const WaveLevels> BandLimiter::BuildLevels(const std::complex<fl
   auto levels = AllocateLevels(waveCount);
   if (!levels) return nullptr;
   if (spectra == nullptr) {
-    for (auto& level : levels->level) std::fill(level.begin(), level.end(), std::int16_t{0});
+    std::fill(levels->storage.begin(), levels->storage.end(), std::int16_t{0});
     return levels;
   }
   RealDft dft;

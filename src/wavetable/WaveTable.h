@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -42,9 +43,27 @@ using LevelSamples = std::vector<std::int16_t, UninitialisedAllocator<std::int16
 
 // The ten level arrays of one built table. Immutable once built, so that a built-in table can be
 // shared read-only by every oscillator of every instance in the process.
+//
+// The ten levels live in one allocation: a 64-wave table needs 2.5 MiB, and as one block the C
+// library keeps it for the next build once it is released, where ten smaller blocks are handed back
+// to the kernel and every build pays for fresh pages again.
 struct WaveLevels {
   std::int32_t waveCount = 0;
-  std::array<LevelSamples, kWaveLevelCount> level;
+  LevelSamples storage;
+  // Views into storage: level L holds waveCount * 2048 samples.
+  std::array<std::span<std::int16_t>, kWaveLevelCount> level{};
+
+  WaveLevels() = default;
+  WaveLevels(const WaveLevels&) = delete;
+  WaveLevels& operator=(const WaveLevels&) = delete;
+
+  // Sizes the storage for waveCount waves per level (contents left unwritten).
+  void Allocate(std::int32_t count) {
+    waveCount = count;
+    const std::size_t perLevel = static_cast<std::size_t>(count) * kWaveLength;
+    storage.resize(perLevel * kWaveLevelCount);
+    for (std::size_t l = 0; l < kWaveLevelCount; ++l) level[l] = {storage.data() + l * perLevel, perLevel};
+  }
 };
 
 class WaveTable {
