@@ -25,10 +25,9 @@ class BenchTable : public WaveTable {
  public:
   BenchTable(int identifier, int waves) {
     auto levels = std::make_shared<WaveLevels>();
-    levels->waveCount = waves;
+    levels->Allocate(waves);
     for (std::size_t l = 0; l < levels->level.size(); ++l) {
       auto& level = levels->level[l];
-      level.resize(static_cast<std::size_t>(waves) * kWaveLength);
       for (std::size_t i = 0; i < level.size(); ++i) {
         level[i] = static_cast<std::int16_t>(
             30000.0 * std::sin(2.0 * std::numbers::pi * static_cast<double>(i % kWaveLength) / kWaveLength));

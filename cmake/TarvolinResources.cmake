@@ -38,21 +38,22 @@ function(tarvolin_finish_resources TARGET)
       list(GET names ${i} name)
       list(GET files ${i} file)
       string(APPEND asm
-        "    \".section .rodata.tarvolin_res,\\\"a\\\"\\n\"\n"
+        "    \".pushsection .rodata.tarvolin_res,\\\"a\\\"\\n\"\n"
         "    \".balign 16\\n\"\n"
         "    \".globl tarvolin_res_${i}_begin\\n .hidden tarvolin_res_${i}_begin\\n\"\n"
         "    \"tarvolin_res_${i}_begin:\\n\"\n"
         "    \".incbin \\\"${file}\\\"\\n\"\n"
         "    \".globl tarvolin_res_${i}_end\\n .hidden tarvolin_res_${i}_end\\n\"\n"
         "    \"tarvolin_res_${i}_end:\\n\"\n"
-        "    \".byte 0\\n\"\n")
+        "    \".byte 0\\n\"\n"
+        "    \".popsection\\n\"\n")
       string(APPEND decls
         "extern \"C\" const unsigned char tarvolin_res_${i}_begin[] TARVOLIN_HIDDEN;\n"
         "extern \"C\" const unsigned char tarvolin_res_${i}_end[] TARVOLIN_HIDDEN;\n")
       string(APPEND rows
         "    {\"${type}\", \"${name}\", tarvolin_res_${i}_begin, tarvolin_res_${i}_end},\n")
     endforeach()
-    set(asm "asm(\n${asm}    \".previous\\n\");\n")
+    set(asm "asm(\n${asm});\n")
   endif()
   set(out "${CMAKE_BINARY_DIR}/generated/ResourceTable.cpp")
   file(CONFIGURE OUTPUT "${out}" CONTENT

@@ -15,9 +15,8 @@ class TestWaveTable : public WaveTable {
   void Fill(std::int32_t identifier, std::int32_t waves,
             const std::function<double(int wave, int index)>& value) {
     auto levels = std::make_shared<WaveLevels>();
-    levels->waveCount = waves;
+    levels->Allocate(waves);
     for (auto& level : levels->level) {
-      level.resize(static_cast<std::size_t>(waves) * kWaveLength);
       for (int w = 0; w < waves; ++w) {
         for (int i = 0; i < kWaveLength; ++i) {
           level[static_cast<std::size_t>(w * kWaveLength + i)] =

@@ -1,0 +1,133 @@
+// Wave-table building and selection: what a parameter change costs, and what 16 instances' tables
+// hold in memory.
+
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <numbers>
+#include <vector>
+
+#include "wavetable/BuiltInTableCache.h"
+#include "wavetable/BuiltInWaveTables.h"
+#include "wavetable/WaveTableStore.h"
+
+namespace {
+
+double ResidentMiB() {
+  long pages = 0, resident = 0;
+  if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+    std::fclose(f);
+  }
+  return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+std::vector<float> SlotWaves(int waves, int variant) {
+  std::vector<float> x(static_cast<std::size_t>(waves) * kWaveLength);
+  for (int w = 0; w < waves; ++w) {
+    for (int i = 0; i < kWaveLength; ++i) {
+      const double t = 2.0 * std::numbers::pi * i / kWaveLength;
+      x[w * kWaveLength + i] = static_cast<float>(0.6 * std::sin(t) + 0.3 * std::sin((w + variant + 2) * t));
+    }
+  }
+  return x;
+}
+
+// Sixteen instances, each with three different 64-wave built-in tables selected (Saw-Tri,
+// Square-Tri, Dirac Meltdown). Runs first, before anything else has built tables.
+void BM_Memory16InstancesBuiltIn(benchmark::State& state) {
+  for (auto _ : state) {
+    const double before = ResidentMiB();
+    std::vector<std::unique_ptr<WaveTableStore>> stores;
+    for (int i = 0; i < 16; ++i) {
+      stores.push_back(std::make_unique<WaveTableStore>());
+      stores.back()->SetConstructing(false);
+      stores.back()->Select(0, 8);
+      stores.back()->Select(1, 9);
+      stores.back()->Select(2, 12);
+    }
+    const double after = ResidentMiB();
+    state.counters["rss_MiB"] = after;
+    state.counters["added_MiB"] = after - before;
+    std::printf("16 instances x 3 different 64-wave built-in tables: resident %.1f MiB (+%.1f MiB)\n", after,
+                after - before);
+  }
+}
+BENCHMARK(BM_Memory16InstancesBuiltIn)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The same with three 64-wave user tables per instance, which are never shared.
+void BM_Memory16InstancesUserTables(benchmark::State& state) {
+  for (auto _ : state) {
+    const double before = ResidentMiB();
+    std::vector<std::unique_ptr<WaveTableStore>> stores;
+    for (int i = 0; i < 16; ++i) {
+      stores.push_back(std::make_unique<WaveTableStore>());
+      WaveTableStore& s = *stores.back();
+      s.SetConstructing(false);
+      for (int j = 0; j < 3; ++j) {
+        const auto waves = SlotWaves(64, i * 3 + j);
+        s.Slot(j).Set(waves.data(), static_cast<int>(waves.size()), "user");
+        s.Select(j, 65531 + j);
+      }
+    }
+    const double after = ResidentMiB();
+    state.counters["rss_MiB"] = after;
+    state.counters["added_MiB"] = after - before;
+    std::printf("16 instances x 3 different 64-wave user tables: resident %.1f MiB (+%.1f MiB)\n", after,
+                after - before);
+  }
+}
+BENCHMARK(BM_Memory16InstancesUserTables)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Building a 64-wave built-in table from scratch: Saw-Tri (time domain, 704 transforms), Dirac
+// Meltdown (spectra, 640 transforms) and Phased Saw (spectra).
+void BM_BuildBuiltIn(benchmark::State& state) {
+  const auto id = static_cast<std::int32_t>(state.range(0));
+  for (auto _ : state) benchmark::DoNotOptimize(BuiltInWaveTables::Build(id));
+}
+BENCHMARK(BM_BuildBuiltIn)->Arg(8)->Arg(12)->Arg(19)->Repetitions(7)->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMillisecond);
+
+// Selecting a 64-wave user slot, which is built from its own samples every time.
+void BM_SelectUserSlot64(benchmark::State& state) {
+  WaveTableStore store;
+  store.SetConstructing(false);
+  const auto waves = SlotWaves(64, 1);
+  store.Slot(0).Set(waves.data(), static_cast<int>(waves.size()), "user");
+  for (auto _ : state) store.Select(0, 65531);
+}
+BENCHMARK(BM_SelectUserSlot64)->Repetitions(7)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
+
+// The same after the table played a built-in table in between, so the build needs new memory.
+void BM_SelectUserSlot64AfterBuiltIn(benchmark::State& state) {
+  WaveTableStore store;
+  store.SetConstructing(false);
+  const auto waves = SlotWaves(64, 1);
+  store.Slot(0).Set(waves.data(), static_cast<int>(waves.size()), "user");
+  BuiltInTableCache::Get(4);
+  for (auto _ : state) {
+    state.PauseTiming();
+    store.Select(0, 4);
+    state.ResumeTiming();
+    store.Select(0, 65531);
+  }
+}
+BENCHMARK(BM_SelectUserSlot64AfterBuiltIn)->Repetitions(7)->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMillisecond);
+
+// Selecting a built-in table some oscillator of some instance has built before.
+void BM_SelectBuiltInAlreadyBuilt(benchmark::State& state) {
+  const auto id = static_cast<std::int32_t>(state.range(0));
+  BuiltInTableCache::Get(id);
+  WaveTableStore store;
+  store.SetConstructing(false);
+  for (auto _ : state) store.Select(1, id);
+}
+BENCHMARK(BM_SelectBuiltInAlreadyBuilt)->Arg(8)->Arg(22)->Repetitions(7)->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMicrosecond);
+
+}  // namespace
