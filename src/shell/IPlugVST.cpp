@@ -419,8 +419,10 @@ VstIntPtr IPlugVST::VendorSpecific(std::int32_t index, VstIntPtr value, void* pt
 }
 
 void IPlugVST::ProcessEvents(const VstEvents* events) {
+  // The list really holds numEvents pointers, however many the declaration shows.
+  VstEvent* const* list = events->events;
   for (std::int32_t i = 0; i < events->numEvents; ++i) {
-    const VstEvent* event = events->events[i];
+    const VstEvent* event = list[i];
     if (event == nullptr) continue;
     if (event->type == kVstMidiType) {
       const auto* midi = reinterpret_cast<const VstMidiEvent*>(event);
