@@ -27,7 +27,7 @@ TEST_F(Dispatcher, IdentityAnswers) {
   EXPECT_EQ(plug.Text(effGetEffectName), "Tarvolin");
   EXPECT_EQ(plug.Text(effGetVendorString), "Stonemoor Music");
   EXPECT_EQ(plug.Text(effGetProductString), "");
-  char buffer[8];
+  char buffer[65];
   EXPECT_EQ(plug.Dispatch(effGetEffectName, 0, 0, buffer), 1);
   EXPECT_EQ(plug.Dispatch(effGetProductString, 0, 0, buffer), 1);
   EXPECT_EQ(plug.Dispatch(effGetEffectName), 0);
