@@ -21,8 +21,14 @@ void Parameter::InitDouble(const char* name, double defaultValue, double min, do
   max_ = std::max(max, min + step);
   // Decimals needed to show the step exactly: multiply by ten until no fraction is left, at most
   // six times.
+  // Each product is rounded to a double (volatile), so that x87 registers with extra precision
+  // count the same as SSE does: 0.01 * 10 * 10 is exactly 1 only in double arithmetic.
   precision_ = 0;
-  for (double s = step; precision_ < 6 && s != std::floor(s); s *= 10.0) ++precision_;
+  volatile double s = step;
+  while (precision_ < 6 && s != std::floor(s)) {
+    s = s * 10.0;
+    ++precision_;
+  }
   if (shape != 0.0) shape_ = shape;
 }
 
