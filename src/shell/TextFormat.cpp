@@ -52,7 +52,10 @@ bool FormatFixed(double value, int decimals, char* out, std::size_t capacity) {
   if (out == nullptr || capacity == 0) return false;
   if (decimals < 0) decimals = 0;
   if (decimals > 6) decimals = 6;
-  if (std::isnan(value)) return Finish("nan", "nan" + 3, out, capacity);
+  if (std::isnan(value)) {
+    const char* text = "nan";
+    return Finish(text, text + 3, out, capacity);
+  }
   if (std::isinf(value)) {
     const char* text = value < 0 ? "-inf" : "inf";
     return Finish(text, text + std::strlen(text), out, capacity);
