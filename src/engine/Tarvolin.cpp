@@ -1,0 +1,61 @@
+#include "engine/Tarvolin.h"
+
+#include <algorithm>
+
+#include "engine/ParameterTable.h"
+#include "shell/VstTypes.h"
+
+const PluginInfo& Tarvolin::Identity() {
+  static const PluginInfo info = [] {
+    PluginInfo i;
+    i.effectName = "Tarvolin";
+    i.productName = "";
+    i.vendorName = "Stonemoor Music";
+    i.uniqueId = FourCharCode("tvln");
+    i.manufacturerId = FourCharCode("StMo");
+    i.version = 0x10105;
+    i.channelIO = "0-2";
+    i.parameterCount = param::kCount;
+    i.programCount = 64;
+    i.isInstrument = true;
+    i.receivesMidi = true;
+    i.usesChunks = true;
+    return i;
+  }();
+  return info;
+}
+
+Tarvolin::Tarvolin(HostCallback host) : Synth(Identity(), host) {
+  CreateParameters();
+  CreateEditor();
+  if (IPlugEditor* editor = GetEditor()) AttachEditor(editor);
+  LoadStartupOrFactoryBank();
+  constructing_ = false;
+  RecallProgram(0);
+}
+
+Tarvolin::~Tarvolin() = default;
+
+void Tarvolin::CreateParameters() { CreateParameterTable(*this); }
+
+void Tarvolin::OnReset() {
+  PluginLock lock(PluginMutex());
+  Synth::OnReset();
+  if (SampleRate() != lastSampleRate_) lastSampleRate_ = SampleRate();
+}
+
+void Tarvolin::OnParameterChanged(int index) {
+  PluginLock lock(PluginMutex());
+  Synth::OnParameterChanged(index);
+}
+
+void Tarvolin::HandleMidiMessage(const MidiMessage& /*message*/) {
+  // Incoming MIDI is filtered and queued for the render loop once the MIDI input exists; until
+  // then the instrument has nothing to play and drops it.
+}
+
+void Tarvolin::RenderBlock(double** /*inputs*/, double** outputs, int frames) {
+  for (int c = 0; c < NOutChannels(); ++c) {
+    if (outputs[c] != nullptr) std::fill(outputs[c], outputs[c] + frames, 0.0);
+  }
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+// What the host binding needs of the editor frame. The graphics frame of the editor implements it;
+// until an editor is attached the binding answers the editor opcodes as a plug-in without one.
+class IPlugEditor {
+ public:
+  virtual ~IPlugEditor() = default;
+
+  virtual int Width() const = 0;
+  virtual int Height() const = 0;
+  // Pushes a parameter value (plain, or normalised when normalised is true) into the controls bound
+  // to it. Called with the plug-in lock held, from any thread.
+  virtual void SetParameterFromPlugin(int index, double value, bool normalised) = 0;
+  // Creates the drawing surfaces; called once when the editor is attached.
+  virtual void CreateSurfaces() = 0;
+  // Opens the window inside the host's parent window (an X11 window id); answers success.
+  virtual bool OpenWindow(void* parent) = 0;
+  virtual void CloseWindow() = 0;
+};

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "shell/ChunkBuffer.h"
+#include "shell/IPlugVST.h"
+
+class IPlugEditor;
+
+// The layer between the host binding and the product class: what every synthesizer of this family
+// needs besides its sound engine.
+//
+// Owned here (some arrive with later work, each marked where it plugs in):
+//   - the MIDI event queue carrying host MIDI to the render loop, and the held-note map;
+//   - the MIDI options (MIDI Thru, Ignore Program Change) and the configuration file;
+//   - the MIDI controller map and its learn state;
+//   - the tuning state and the MTS-ESP client record;
+//   - a one-program clipboard and the editor object.
+class Synth : public IPlugVST {
+ public:
+  static constexpr int kControllerCount = 120;
+
+  Synth(const PluginInfo& info, HostCallback host);
+  ~Synth() override;
+
+  // Virtual operations added by this layer, in slot order after IPlugBase's.
+  virtual void CreateEditor() {}                                   // 43
+  virtual IPlugEditor* GetEditor() { return editor_; }            // 44
+  virtual void SilenceAllVoices() {}                               // 45
+  virtual void LoadStartupOrFactoryBank();                         // 46
+  virtual void CreateParameters() {}                               // 47
+  virtual void InitCurrentProgram();                               // 48
+
+  void OnReset() override;
+  void OnParameterChanged(int index) override;
+  void OnActivation(bool active) override;
+
+  // Program commands of the editor's menus.
+  void CopyProgram();
+  // Answers false (and does nothing) when the clipboard is empty.
+  bool PasteProgram();
+  void SelectProgram(int index);
+
+  // Render-loop timing: samples per control tick (trunc(sample rate) / 1000) and the samples left
+  // before the next tick.
+  int ControlInterval() const { return controlInterval_; }
+  int& ControlCountdown() { return controlCountdown_; }
+
+  bool MidiThru() const { return midiThru_; }
+  void SetMidiThru(bool on) { midiThru_ = on; }
+  bool IgnoreProgramChange() const { return ignoreProgramChange_; }
+  void SetIgnoreProgramChange(bool on) { ignoreProgramChange_ = on; }
+
+  // Controller map: parameter index per MIDI controller 0 .. 119, -1 when unmapped.
+  const std::array<std::int32_t, kControllerCount>& ControllerMap() const { return controllerMap_; }
+  bool LearnArmed() const { return learnArmed_; }
+
+ protected:
+  // Reports every parameter's normalised value to the host.
+  void ReportAllParameters();
+
+  // The editor object; set by the editor work when the frame exists.
+  IPlugEditor* editor_ = nullptr;
+
+  int clipboardProgram_ = -1;
+  ChunkBuffer clipboard_;
+  int controlCountdown_ = 0;
+  int controlInterval_ = 0;
+  bool midiThru_ = false;
+  bool ignoreProgramChange_ = false;
+
+  // MIDI controller map and learn (filled in with the controller-map work).
+  std::array<std::int32_t, kControllerCount> controllerMap_;
+  bool learnArmed_ = false;
+  bool unlearnMode_ = false;
+  int learnedController_ = -1;
+  int learnedParameter_ = -1;
+
+  // Plugs in here with the MIDI input work: the MIDI event queue (1024 messages, sized to the block
+  // on reset) and the held-note map. With the configuration work: the configuration paths, read in
+  // the constructor. With the tuning work: the tuning selection and tables, and the MTS-ESP client,
+  // created last.
+};
