@@ -30,7 +30,7 @@ Tarvolin::Tarvolin(HostCallback host) : Synth(Identity(), host) {
   CreateEditor();
   if (IPlugEditor* editor = GetEditor()) AttachEditor(editor);
   LoadStartupOrFactoryBank();
-  constructing_ = false;
+  waveTables_.SetConstructing(false);
   RecallProgram(0);
 }
 
@@ -47,6 +47,10 @@ void Tarvolin::OnReset() {
 void Tarvolin::OnParameterChanged(int index) {
   PluginLock lock(PluginMutex());
   Synth::OnParameterChanged(index);
+  if (const int o = WaveTableStore::OscillatorOfParameter(index); o >= 0) {
+    // Builds the table now (nothing while constructing); the voices pick it up with the engine.
+    waveTables_.Select(o, static_cast<std::int32_t>(GetParam(index)->Value()));
+  }
 }
 
 void Tarvolin::HandleMidiMessage(const MidiMessage& /*message*/) {

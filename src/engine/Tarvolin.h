@@ -1,6 +1,7 @@
 #pragma once
 
 #include "synth/Synth.h"
+#include "wavetable/WaveTableStore.h"
 
 // The product: a polyphonic wave-table synthesizer. Owns the sound engine below the Synth layer.
 //
@@ -24,9 +25,13 @@ class Tarvolin : public Synth {
 
   // True until construction has recalled the first program; wave-table changes build no tables
   // while it is set.
-  bool Constructing() const { return constructing_; }
+  bool Constructing() const { return waveTables_.Constructing(); }
+
+  // The three oscillator wave tables, the user slots and the catalogue.
+  WaveTableStore& WaveTables() { return waveTables_; }
+  const WaveTableStore& WaveTables() const { return waveTables_; }
 
  private:
-  bool constructing_ = true;
+  WaveTableStore waveTables_;
   double lastSampleRate_ = -1.0;
 };

@@ -5,6 +5,7 @@
 
 #include "shell/ChunkBuffer.h"
 #include "shell/IPlugVST.h"
+#include "tuning/TuningState.h"
 
 class IPlugEditor;
 
@@ -56,6 +57,10 @@ class Synth : public IPlugVST {
   const std::array<std::int32_t, kControllerCount>& ControllerMap() const { return controllerMap_; }
   bool LearnArmed() const { return learnArmed_; }
 
+  // The tuning selection, the active and user tuning tables and the Scala importer.
+  TuningState& Tuning() { return tuning_; }
+  const TuningState& Tuning() const { return tuning_; }
+
  protected:
   // Reports every parameter's normalised value to the host.
   void ReportAllParameters();
@@ -77,8 +82,10 @@ class Synth : public IPlugVST {
   int learnedController_ = -1;
   int learnedParameter_ = -1;
 
+  // Selection 0 (equal temperament) with the user table copied from the active one.
+  TuningState tuning_;
+
   // Plugs in here with the MIDI input work: the MIDI event queue (1024 messages, sized to the block
   // on reset) and the held-note map. With the configuration work: the configuration paths, read in
-  // the constructor. With the tuning work: the tuning selection and tables, and the MTS-ESP client,
-  // created last.
+  // the constructor. With the MTS-ESP work: the client record, created last.
 };
