@@ -5,6 +5,7 @@
 
 #include "shell/ChunkBuffer.h"
 #include "shell/IPlugVST.h"
+#include "synth/MidiMessage.h"
 #include "tuning/TuningState.h"
 
 class IPlugEditor;
@@ -37,6 +38,19 @@ class Synth : public IPlugVST {
   void OnParameterChanged(int index) override;
   void OnActivation(bool active) override;
 
+  // MIDI controller map and learn.
+  //   ApplyController: a controller message (other than the modulation wheel and sustain) taken
+  //   from the queue at a control tick drives the parameter mapped to its controller.
+  //   CaptureLearnController: while learn is armed, an incoming controller 0 ... 119 is captured
+  //   for learning instead of being played.
+  void ApplyController(const MidiMessage& message);
+  void CaptureLearnController(int controller);
+  // The learn switch was clicked: armed when its value is above 0, in unlearn mode when the switch
+  // is; either way nothing has been captured yet.
+  void ArmLearn(double switchValue, bool unlearn);
+  // Sets one entry of the map as the configuration file does (any number is kept as it is).
+  void SetControllerMapping(int controller, std::int32_t parameter);
+
   // Program commands of the editor's menus.
   void CopyProgram();
   // Answers false (and does nothing) when the clipboard is empty.
@@ -56,6 +70,7 @@ class Synth : public IPlugVST {
   // Controller map: parameter index per MIDI controller 0 .. 119, -1 when unmapped.
   const std::array<std::int32_t, kControllerCount>& ControllerMap() const { return controllerMap_; }
   bool LearnArmed() const { return learnArmed_; }
+  bool UnlearnMode() const { return unlearnMode_; }
 
   // The tuning selection, the active and user tuning tables and the Scala importer.
   TuningState& Tuning() { return tuning_; }
@@ -64,6 +79,9 @@ class Synth : public IPlugVST {
  protected:
   // Reports every parameter's normalised value to the host.
   void ReportAllParameters();
+
+  // Completes a binding (or an unbinding) once learn has captured what it waits for.
+  void LearnStep();
 
   // The editor object; set by the editor work when the frame exists.
   IPlugEditor* editor_ = nullptr;
