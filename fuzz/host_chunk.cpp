@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "FuzzEnvironment.h"
 #include "engine/Tarvolin.h"
 
 namespace {
@@ -19,6 +20,7 @@ VstIntPtr Host(AEffect*, std::int32_t opcode, std::int32_t, VstIntPtr, void* ptr
 }
 
 Tarvolin* Make(bool quirk) {
+  UseOwnConfigurationFolder();
   g_quirkHost = quirk;
   auto* plug = new Tarvolin(&Host);
   plug->FillEmptyPrograms("Empty", plug->NPrograms());

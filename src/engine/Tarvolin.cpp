@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "engine/ParameterTable.h"
+#include "engine/ProgramState.h"
+#include "shell/IPlugEditor.h"
 #include "shell/VstTypes.h"
 
 const PluginInfo& Tarvolin::Identity() {
@@ -26,6 +28,8 @@ const PluginInfo& Tarvolin::Identity() {
 }
 
 Tarvolin::Tarvolin(HostCallback host) : Synth(Identity(), host) {
+  // Another instance may have saved the configuration while the engine was being built.
+  ReadConfiguration();
   CreateParameters();
   CreateEditor();
   if (IPlugEditor* editor = GetEditor()) AttachEditor(editor);
@@ -37,6 +41,25 @@ Tarvolin::Tarvolin(HostCallback host) : Synth(Identity(), host) {
 Tarvolin::~Tarvolin() = default;
 
 void Tarvolin::CreateParameters() { CreateParameterTable(*this); }
+
+bool Tarvolin::SerializeProgramState(ChunkBuffer& chunk) { return ProgramState::Write(*this, chunk); }
+
+int Tarvolin::UnserializeProgramState(const ChunkBuffer& chunk, int pos) {
+  return ProgramState::Read(*this, chunk, pos);
+}
+
+void Tarvolin::InitCurrentProgram() {
+  PluginLock lock(PluginMutex());
+  for (int i = 0; i < NParams(); ++i) {
+    SetParameterFromEditor(i, GetParam(i)->NormalisedDefault());
+    if (IPlugEditor* editor = AttachedEditor()) editor->SetParameterFromPlugin(i, GetParam(i)->GetNormalised(), true);
+  }
+  Tuning().SelectTuning(0);
+  waveTables_.ClearSlots();
+  ModifyCurrentPreset("Init");
+  RefreshParameterControls();
+  ReportAllParameters();
+}
 
 void Tarvolin::OnReset() {
   PluginLock lock(PluginMutex());

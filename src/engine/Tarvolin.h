@@ -22,6 +22,12 @@ class Tarvolin : public Synth {
   void RenderBlock(double** inputs, double** outputs, int frames) override;
   void HandleMidiMessage(const MidiMessage& message) override;
   void CreateParameters() override;
+  // Parameter defaults, equal temperament, empty user wave tables; stored as "Init".
+  void InitCurrentProgram() override;
+
+  // The program state (ProgramState.h).
+  bool SerializeProgramState(ChunkBuffer& chunk) override;
+  int UnserializeProgramState(const ChunkBuffer& chunk, int pos) override;
 
   // True until construction has recalled the first program; wave-table changes build no tables
   // while it is set.

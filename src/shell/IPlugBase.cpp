@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "shell/IPlugEditor.h"
+#include "shell/PresetFile.h"
 #include "shell/TextFormat.h"
 
 namespace {
@@ -257,18 +258,47 @@ int IPlugBase::UnserializePresets(const ChunkBuffer& chunk, int pos) {
     std::uint8_t initialised = 0;
     pos = chunk.Get(&initialised, pos);
     if (pos < 0) break;
-    slot.initialised = initialised != 0;
-    if (slot.initialised) {
-      pos = UnserializeProgramState(chunk, pos);
-      if (pos > 0) {
-        // Stored states are always kept in the current layout.
-        slot.state.Clear();
-        SerializeProgramState(slot.state);
-      }
+    if (initialised == 0) {
+      slot.initialised = false;
+      slot.state.Clear();
+      continue;
     }
+    pos = UnserializeProgramState(chunk, pos);
+    // A state that cannot be read leaves the slot's own state and flag as they were: an
+    // initialised slot always holds a state that reads back.
+    if (pos <= 0) break;
+    slot.initialised = true;
+    // Stored states are always kept in the current layout.
+    slot.state.Clear();
+    SerializeProgramState(slot.state);
   }
   RecallProgram(currentProgram_);
   return pos;
+}
+
+// The files are read and written outside the lock; building and applying them takes it.
+bool IPlugBase::WriteProgramFile(const std::string& path) {
+  if (path.empty()) return false;
+  ChunkBuffer file;
+  PresetFile::BuildProgramFile(*this, file);
+  return PresetFile::Save(path, file);
+}
+
+bool IPlugBase::ReadProgramFile(const std::string& path) {
+  ChunkBuffer file;
+  return PresetFile::Load(path, file) && PresetFile::ReadProgramFile(*this, file);
+}
+
+bool IPlugBase::WriteBankFile(const std::string& path) {
+  if (path.empty()) return false;
+  ChunkBuffer file;
+  PresetFile::BuildBankFile(*this, file);
+  return PresetFile::Save(path, file);
+}
+
+bool IPlugBase::ReadBankFile(const std::string& path) {
+  ChunkBuffer file;
+  return PresetFile::Load(path, file) && PresetFile::ReadBankFile(*this, file);
 }
 
 bool IPlugBase::SerializeParams(ChunkBuffer& chunk) {

@@ -165,6 +165,13 @@ class IPlugBase {
   void FillEmptyPrograms(const char* name, int count);
   bool SerializePresets(ChunkBuffer& chunk);
 
+  // Program (FXP) and bank (FXB) files (PresetFile.h); each answers success. The callers store the
+  // live state into the current program first (ModifyCurrentPreset) where that is wanted.
+  bool WriteProgramFile(const std::string& path);
+  bool ReadProgramFile(const std::string& path);
+  bool WriteBankFile(const std::string& path);
+  bool ReadBankFile(const std::string& path);
+
   // The simple program state: every parameter's plain value as float64 in index order.
   bool SerializeParams(ChunkBuffer& chunk);
   int UnserializeParams(const ChunkBuffer& chunk, int pos);

@@ -3,10 +3,15 @@
 #include <cmath>
 
 #include "shell/IPlugEditor.h"
+#include "shell/PresetFile.h"
+#include "shell/Resources.h"
+#include "synth/IniFile.h"
 
 Synth::Synth(const PluginInfo& info, HostCallback host) : IPlugVST(info, host) {
   controllerMap_.fill(-1);
   controlInterval_ = static_cast<int>(std::trunc(SampleRate())) / 1000;
+  // A missing file is created empty; its absence is not reported here.
+  if (config_.Locate()) ReadConfiguration();
 }
 
 Synth::~Synth() = default;
@@ -42,6 +47,11 @@ void Synth::SetControllerMapping(int controller, std::int32_t parameter) {
   }
 }
 
+void Synth::SetLearnControl(ILearnControl* control) {
+  PluginLock lock(PluginMutex());
+  learnControl_ = control;
+}
+
 void Synth::CaptureLearnController(int controller) {
   PluginLock lock(PluginMutex());
   if (!learnArmed_ || controller < 0 || controller >= kControllerCount) return;
@@ -71,7 +81,7 @@ void Synth::LearnStep() {
     learnArmed_ = false;
     unlearnMode_ = false;
   }
-  // The editor's learn switch, once it exists, is turned off here when learning has finished.
+  if (learnControl_ != nullptr && !learnArmed_) learnControl_->SwitchOff();
 }
 
 void Synth::ApplyController(const MidiMessage& message) {
@@ -81,7 +91,9 @@ void Synth::ApplyController(const MidiMessage& message) {
   Parameter* p = GetParam(parameter);
   if (p == nullptr) return;  // unmapped, or an entry that names no parameter
   const double value = message.data2 / 127.0;
-  if (p->Value() == value) return;
+  // Compared as normalised values: the controller sets a normalised value, and for a parameter
+  // whose range is not 0 ... 1 the plain value says nothing about it.
+  if (p->GetNormalised() == value) return;
   SetParameterFromEditor(parameter, value);
   if (editor_ != nullptr) editor_->SetParameterFromPlugin(parameter, p->GetNormalised(), true);
 }
@@ -93,8 +105,64 @@ void Synth::OnActivation(bool active) {
 }
 
 void Synth::LoadStartupOrFactoryBank() {
-  // The startup bank named in the configuration, else the factory bank among the library's
-  // resources, loads here once the bank file reader exists; until then every program starts empty.
+  if (ReadBankFile(config_.StartupBankPath())) return;
+  // The file keeps naming the bank until the configuration is next written.
+  config_.ForgetStartupBank();
+  LoadFactoryBank();
+}
+
+void Synth::LoadFactoryBank() {
+  const auto resource = FindResource("PROGDATA", "PROGINIT");
+  if (!resource) return;
+  ChunkBuffer data;
+  data.Assign(resource->data(), static_cast<int>(resource->size()));
+  PresetFile::ReadFactoryBank(*this, data);
+}
+
+int Synth::ReadConfiguration() {
+  // The file is read before the lock is taken: only storing the values must exclude the audio
+  // thread.
+  IniFile ini;
+  const bool exists = config_.LoadFile(&ini);
+  PluginLock lock(PluginMutex());
+  Configuration::MidiSettings settings;
+  settings.midiThru = midiThru_;
+  settings.ignoreProgramChange = ignoreProgramChange_;
+  settings.controllerMap = controllerMap_;
+  config_.ReadFrom(ini, &settings);
+  midiThru_ = settings.midiThru;
+  ignoreProgramChange_ = settings.ignoreProgramChange;
+  controllerMap_ = settings.controllerMap;
+  return exists ? Configuration::kReadOk : Configuration::kFileMissing;
+}
+
+// The configuration paths belong to the thread that runs the editor's menu commands; the file is
+// written without holding the plug-in lock, which only guards the values the audio thread reads.
+bool Synth::WriteProgramFilesPath(const std::string& folder) {
+  return config_.WriteProgramFilesPath(folder);
+}
+
+bool Synth::WriteStartupBank() {
+  return config_.WriteStartupBank();
+}
+
+bool Synth::SetStartupBank(const std::string& path) {
+  return config_.SetStartupBank(path);
+}
+
+bool Synth::ClearStartupBank() {
+  return config_.ClearStartupBank();
+}
+
+bool Synth::WriteMidiSettings(int which) {
+  Configuration::MidiSettings settings;
+  {
+    PluginLock lock(PluginMutex());
+    settings.midiThru = midiThru_;
+    settings.ignoreProgramChange = ignoreProgramChange_;
+    settings.controllerMap = controllerMap_;
+  }
+  return config_.WriteMidiSettings(which, settings);
 }
 
 void Synth::ReportAllParameters() {

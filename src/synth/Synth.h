@@ -5,6 +5,8 @@
 
 #include "shell/ChunkBuffer.h"
 #include "shell/IPlugVST.h"
+#include "synth/Configuration.h"
+#include "synth/ILearnControl.h"
 #include "synth/MidiMessage.h"
 #include "tuning/TuningState.h"
 
@@ -50,6 +52,25 @@ class Synth : public IPlugVST {
   void ArmLearn(double switchValue, bool unlearn);
   // Sets one entry of the map as the configuration file does (any number is kept as it is).
   void SetControllerMapping(int controller, std::int32_t parameter);
+  // The editor's learn switch, turned off when learning finishes; null until the editor's controls
+  // exist.
+  void SetLearnControl(ILearnControl* control);
+  ILearnControl* LearnControl() const { return learnControl_; }
+
+  // Configuration file (Configuration.h). ReadConfiguration answers Configuration::kReadOk, or
+  // Configuration::kFileMissing when the file does not exist; the write operations answer whether
+  // the file was written.
+  int ReadConfiguration();
+  bool WriteProgramFilesPath(const std::string& folder);
+  bool WriteStartupBank();
+  bool SetStartupBank(const std::string& path);
+  bool ClearStartupBank();
+  // which: Configuration::kWriteAll, kWriteMidiThru or kWriteIgnoreProgramChange.
+  bool WriteMidiSettings(int which);
+  const Configuration& Config() const { return config_; }
+
+  // Loads the factory bank from the library's resources into the programs.
+  void LoadFactoryBank();
 
   // Program commands of the editor's menus.
   void CopyProgram();
@@ -103,7 +124,9 @@ class Synth : public IPlugVST {
   // Selection 0 (equal temperament) with the user table copied from the active one.
   TuningState tuning_;
 
+  Configuration config_;
+  ILearnControl* learnControl_ = nullptr;
+
   // Plugs in here with the MIDI input work: the MIDI event queue (1024 messages, sized to the block
-  // on reset) and the held-note map. With the configuration work: the configuration paths, read in
-  // the constructor. With the MTS-ESP work: the client record, created last.
+  // on reset) and the held-note map. With the MTS-ESP work: the client record, created last.
 };

@@ -121,6 +121,7 @@ TEST_F(Table, RowsMatchTheStoredFormat) {
 }
 
 TEST_F(Table, EveryParameterIsInitialisedOnceWithValidValues) {
+  ASSERT_TRUE(plug.RecallProgram(63));  // the factory "Init" program
   std::set<std::string> names;
   int formatted = 0;
   for (int i = 0; i < param::kCount; ++i) {
@@ -132,7 +133,7 @@ TEST_F(Table, EveryParameterIsInitialisedOnceWithValidValues) {
     EXPECT_GE(p.Max(), p.Min() + p.Step()) << i;
     EXPECT_GE(p.Default(), p.Min()) << i;
     EXPECT_LE(p.Default(), p.Max()) << i;
-    EXPECT_EQ(p.Value(), p.Default()) << i;  // the base state keeps the defaults until programs load
+    EXPECT_EQ(p.Value(), p.Default()) << i;  // "Init" holds every default
     if (p.Kind() == ParameterKind::Enum) {
       ASSERT_EQ(static_cast<double>(p.DisplayTexts().size()), p.Max() + 1) << i;
       for (std::size_t k = 0; k < p.DisplayTexts().size(); ++k) EXPECT_EQ(p.DisplayTexts()[k].value, static_cast<int>(k));

@@ -24,12 +24,13 @@ TEST(Tarvolin, IdentityOfTheInstrument) {
   EXPECT_EQ(plug.GetAEffect()->flags, 0x1130);
 }
 
-TEST(Tarvolin, ConstructionRecallsTheFirstProgram) {
+TEST(Tarvolin, ConstructionLoadsTheFactoryBankAndRecallsTheFirstProgram) {
   Tarvolin plug(nullptr);
   EXPECT_EQ(plug.CurrentProgram(), 0);
-  EXPECT_TRUE(plug.GetProgram(0)->initialised);
-  EXPECT_EQ(plug.ProgramName(0), "user preset 1");
-  EXPECT_FALSE(plug.GetProgram(1)->initialised);  // the entry point fills the rest
+  EXPECT_EQ(plug.ProgramName(0), "PAD: Texture");
+  for (int i = 0; i < 64; ++i) EXPECT_TRUE(plug.GetProgram(i)->initialised) << i;
+  // The live state is program 0's.
+  EXPECT_TRUE(plug.CompareProgramState(plug.GetProgram(0)->state, 0));
 }
 
 TEST(Tarvolin, RendersSilenceIntoBothOutputs) {

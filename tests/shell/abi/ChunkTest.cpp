@@ -11,7 +11,13 @@
 namespace {
 
 constexpr std::size_t kHeader = 8;
-constexpr std::size_t kState = 153 * 8;
+constexpr std::size_t kTag = 14;
+constexpr std::size_t kValues = 153 * 8;
+constexpr std::size_t kTuning = 4 + 256 + 256;
+// Tag, program index, name (count and bytes), values, tuning, three absent user slots, extension.
+std::size_t StateSize(std::size_t nameLength) { return kTag + 4 + 4 + nameLength + kValues + kTuning + 4 + 8; }
+// Where parameter i of a program chunk's state lies.
+std::size_t ValueAt(std::size_t nameLength, int i) { return kHeader + kTag + 8 + nameLength + 8 * static_cast<std::size_t>(i); }
 
 std::int32_t ReadInt(const std::vector<unsigned char>& bytes, std::size_t at) {
   std::int32_t v = 0;
@@ -25,8 +31,10 @@ double ReadDouble(const std::vector<unsigned char>& bytes, std::size_t at) {
   return v;
 }
 
+// Starts from the factory "Init" program, whose values are the parameter defaults.
 class Chunks : public ::testing::Test {
  protected:
+  void SetUp() override { plug.Dispatch(effSetProgram, 0, 63); }
   ScriptedHost host;
   PluginInstance plug{host};
 };
@@ -39,11 +47,19 @@ TEST_F(Chunks, ProgramChunkLayoutAndRoundTrip) {
   char name[] = "Warm Pad";
   plug.Dispatch(effSetProgramName, 0, 0, name);
   const std::vector<unsigned char> chunk = plug.GetChunk(false);
-  ASSERT_EQ(chunk.size(), kHeader + kState + 4 + 8);
+  ASSERT_EQ(chunk.size(), kHeader + StateSize(8) + 4 + 8);
   EXPECT_EQ(std::memcmp(chunk.data(), "tffp\x00\x00\x01\x00", 8), 0);
-  EXPECT_NEAR(ReadDouble(chunk, kHeader), 0.2, 1e-6);
-  EXPECT_EQ(ReadDouble(chunk, kHeader + 77 * 8), 2.0);
-  EXPECT_EQ(ReadInt(chunk, kHeader + kState), 8);
+  EXPECT_EQ(std::memcmp(chunk.data() + kHeader, "Tarvolin_1.1.3", kTag), 0);
+  EXPECT_EQ(ReadInt(chunk, kHeader + kTag), 63);  // the current program
+  EXPECT_EQ(ReadInt(chunk, kHeader + kTag + 4), 8);
+  EXPECT_EQ(std::string(chunk.begin() + kHeader + kTag + 8, chunk.begin() + kHeader + kTag + 16), "Warm Pad");
+  EXPECT_NEAR(ReadDouble(chunk, ValueAt(8, 0)), 0.2, 1e-6);
+  EXPECT_EQ(ReadDouble(chunk, ValueAt(8, 77)), 2.0);
+  const std::size_t tail = kHeader + StateSize(8);
+  EXPECT_EQ(chunk[tail - 12], 3);  // three user slots, none stored
+  EXPECT_EQ(ReadInt(chunk, tail - 8), 4);
+  EXPECT_EQ(ReadInt(chunk, tail - 4), 1105);
+  EXPECT_EQ(ReadInt(chunk, tail), 8);
   EXPECT_EQ(std::string(chunk.end() - 8, chunk.end()), "Warm Pad");
 
   plug.Set(0, 0.9f);
@@ -56,8 +72,10 @@ TEST_F(Chunks, ProgramChunkLayoutAndRoundTrip) {
   EXPECT_EQ(plug.Text(effGetProgramName), "Warm Pad");
   // The restored state is also the stored program.
   plug.Dispatch(effSetProgram, 0, 5);
-  plug.Dispatch(effSetProgram, 0, 0);
+  plug.Dispatch(effSetProgram, 0, 63);
   EXPECT_NEAR(plug.Get(0), 0.2f, 1e-6);
+  // Written again, it is the same chunk.
+  EXPECT_EQ(plug.GetChunk(false), chunk);
 }
 
 TEST_F(Chunks, BankChunkRoundTrip) {
@@ -69,7 +87,7 @@ TEST_F(Chunks, BankChunkRoundTrip) {
   }
   plug.Dispatch(effSetProgram, 0, 21);
   const std::vector<unsigned char> bank = plug.GetChunk(true);
-  ASSERT_GT(bank.size(), kHeader + 64 * (kState + 5));
+  ASSERT_GT(bank.size(), kHeader + 64 * (StateSize(0) + 5));
   EXPECT_EQ(ReadInt(bank, 0), 0x70666674);
   EXPECT_EQ(ReadInt(bank, 4), 0x10000);
 
@@ -77,22 +95,29 @@ TEST_F(Chunks, BankChunkRoundTrip) {
   PluginInstance fresh(otherHost);
   EXPECT_EQ(fresh.SetChunk(bank, true), 1);
   EXPECT_EQ(fresh.Text(effGetProgramNameIndexed, 42), "Prog 42");
-  EXPECT_EQ(fresh.Text(effGetProgramNameIndexed, 1), "Empty");
+  EXPECT_EQ(fresh.Text(effGetProgramNameIndexed, 1), "LEAD: Flutish");
   // The bank carries no current program: the receiver recalls the one it had selected.
   EXPECT_EQ(fresh.Dispatch(effGetProgram), 0);
   EXPECT_EQ(fresh.Get(0), 0.0f);
   fresh.Dispatch(effSetProgram, 0, 63);
   EXPECT_NEAR(fresh.Get(0), 0.63f, 1e-6);
-  // A bank read and written again is the same bank.
-  fresh.Dispatch(effSetProgram, 0, 21);
-  EXPECT_EQ(fresh.GetChunk(true), bank);
+  // Reading a bank stores every program as the reader writes it (with the reader's current program
+  // in each state); from then on a bank read and written again is the same bank.
+  ScriptedHost thirdHost;
+  PluginInstance reader(thirdHost);
+  ASSERT_EQ(reader.SetChunk(bank, true), 1);
+  const std::vector<unsigned char> rewritten = reader.GetChunk(true);
+  ScriptedHost fourthHost;
+  PluginInstance again(fourthHost);
+  ASSERT_EQ(again.SetChunk(rewritten, true), 1);
+  EXPECT_EQ(again.GetChunk(true), rewritten);
 }
 
 TEST_F(Chunks, BankRequestWithoutVersionHeaderIsReadAsAProgram) {
   std::vector<unsigned char> program = plug.GetChunk(false);
   std::vector<unsigned char> bare(program.begin() + kHeader, program.end());
   double value = 1.0;  // Volume
-  std::memcpy(bare.data(), &value, 8);
+  std::memcpy(bare.data() + ValueAt(4, 0) - kHeader, &value, 8);
   EXPECT_EQ(plug.SetChunk(bare, true), 1);
   EXPECT_EQ(plug.Get(0), 1.0f);
 }
@@ -119,7 +144,7 @@ TEST_F(Chunks, TruncatedProgramChunkAppliesWhatItHasAndFails) {
   plug.Set(0, 0.7f);
   plug.Set(1, 0.1f);
   plug.Set(5, 0.1f);
-  chunk.resize(kHeader + 8 + 8 + 3);  // two values and a piece of the third
+  chunk.resize(ValueAt(4, 2) + 3);  // two values and a piece of the third
   EXPECT_EQ(plug.SetChunk(chunk, false), 0);
   EXPECT_NEAR(plug.Get(0), 0.2f, 1e-6);
   EXPECT_NEAR(plug.Get(1), 0.8f, 1e-6);
@@ -130,7 +155,7 @@ TEST_F(Chunks, TruncatedProgramChunkAppliesWhatItHasAndFails) {
 TEST_F(Chunks, NameLongerThanTheDataKeepsTheOldName) {
   std::vector<unsigned char> chunk = plug.GetChunk(false);
   const std::int32_t huge = 0x7FFFFF00;
-  std::memcpy(chunk.data() + kHeader + kState, &huge, 4);
+  std::memcpy(chunk.data() + kHeader + StateSize(4), &huge, 4);
   const std::string before = plug.Text(effGetProgramName);
   plug.SetChunk(chunk, false);
   EXPECT_EQ(plug.Text(effGetProgramName), before);
@@ -142,7 +167,7 @@ TEST_F(Chunks, BankWithBrokenSlotStopsThereAndKeepsTheRest) {
   const std::int32_t huge = 0x7FFFFFF0;
   std::memcpy(bank.data() + kHeader, &huge, 4);
   EXPECT_EQ(plug.SetChunk(bank, true), 0);
-  EXPECT_EQ(plug.Text(effGetProgramNameIndexed, 1), "Empty");
+  EXPECT_EQ(plug.Text(effGetProgramNameIndexed, 1), "LEAD: Flutish");
 }
 
 TEST_F(Chunks, HandedOutBuffersStayValidUntilTheNextRequestOfTheSameKind) {
@@ -183,7 +208,8 @@ TEST_P(QuirkHosts, BankRequestsAreAnsweredWithProgramChunks) {
   const std::vector<unsigned char> bank = plug.GetChunk(true);
   const std::vector<unsigned char> program = plug.GetChunk(false);
   EXPECT_EQ(bank.size(), program.size());
-  EXPECT_EQ(bank.size(), kHeader + kState + 4 + std::string("user preset 1").size());
+  const std::size_t name = std::string("PAD: Texture").size();
+  EXPECT_EQ(bank.size(), kHeader + StateSize(name) + 4 + name);
   // The vendor was asked once and the answer kept.
   EXPECT_EQ(host.vendorQueries.load(), 1);
 }
@@ -220,6 +246,6 @@ TEST(ChunkHosts, OtherVendorsGetBanks) {
     ScriptedHost host;
     host.vendor = vendor;
     PluginInstance plug(host);
-    EXPECT_GT(plug.GetChunk(true).size(), 64 * kState) << vendor;
+    EXPECT_GT(plug.GetChunk(true).size(), 64 * StateSize(0)) << vendor;
   }
 }

@@ -9,8 +9,10 @@
 
 namespace {
 
+// Starts from the factory "Init" program, whose values are the parameter defaults.
 class Dispatcher : public ::testing::Test {
  protected:
+  void SetUp() override { plug.Dispatch(effSetProgram, 0, 63); }
   ScriptedHost host;
   PluginInstance plug{host};
 };
@@ -91,7 +93,7 @@ TEST_F(Dispatcher, LongProgramNamesAreCutForTheHost) {
   const std::string longName(300, 'n');
   plug.Dispatch(effSetProgramName, 0, 0, const_cast<char*>(longName.c_str()));
   EXPECT_EQ(plug.Text(effGetProgramName), std::string(24, 'n'));
-  EXPECT_EQ(plug.Text(effGetProgramNameIndexed, 0), std::string(24, 'n'));
+  EXPECT_EQ(plug.Text(effGetProgramNameIndexed, 63), std::string(24, 'n'));
 }
 
 TEST_F(Dispatcher, ProgramNamesAndSelection) {
@@ -102,30 +104,31 @@ TEST_F(Dispatcher, ProgramNamesAndSelection) {
   EXPECT_STREQ(name, "");
   EXPECT_EQ(plug.Dispatch(effGetProgramNameIndexed, -1, 0, name), 0);
   EXPECT_EQ(plug.Dispatch(effGetProgramNameIndexed, 3, 0, name), 1);
-  EXPECT_STREQ(name, "Empty");
+  EXPECT_STREQ(name, "SYNTH: Flippy Brass");
 
   // Edits of the outgoing program are kept when the host switches programs.
+  plug.Dispatch(effSetProgram, 0, 0);
   plug.Set(0, 0.25f);
-  plug.Dispatch(effSetProgram, 0, 3);
-  EXPECT_EQ(plug.Dispatch(effGetProgram), 3);
-  EXPECT_NEAR(plug.Get(0), 0.5f, 1e-6);  // program 3 holds the sound from creation
+  plug.Dispatch(effSetProgram, 0, 63);
+  EXPECT_EQ(plug.Dispatch(effGetProgram), 63);
+  EXPECT_NEAR(plug.Get(0), 0.5f, 1e-6);  // "Init" holds the default volume
   plug.Set(0, 0.75f);
   char newName[] = "Bright";
   plug.Dispatch(effSetProgramName, 0, 0, newName);
   plug.Dispatch(effSetProgram, 0, 0);
   EXPECT_NEAR(plug.Get(0), 0.25f, 1e-6);
-  plug.Dispatch(effSetProgram, 0, 3);
+  plug.Dispatch(effSetProgram, 0, 63);
   EXPECT_NEAR(plug.Get(0), 0.75f, 1e-6);
   EXPECT_EQ(plug.Text(effGetProgramName), "Bright");
 
   // Out-of-range programs are ignored, including values that would wrap to a valid int.
   for (VstIntPtr bad : {VstIntPtr{64}, VstIntPtr{-1}, VstIntPtr{1000000}}) {
     plug.Dispatch(effSetProgram, 0, bad);
-    EXPECT_EQ(plug.Dispatch(effGetProgram), 3);
+    EXPECT_EQ(plug.Dispatch(effGetProgram), 63);
   }
 #if defined(__x86_64__)
   plug.Dispatch(effSetProgram, 0, (VstIntPtr{1} << 32) + 5);
-  EXPECT_EQ(plug.Dispatch(effGetProgram), 3);
+  EXPECT_EQ(plug.Dispatch(effGetProgram), 63);
 #endif
   EXPECT_EQ(plug.Dispatch(effSetProgramName, 0, 0, nullptr), 0);
   EXPECT_EQ(plug.Dispatch(effGetProgramName, 0, 0, nullptr), 0);

@@ -60,10 +60,11 @@ TEST(EntryPoint, RecordCarriesTheInstrumentsIdentity) {
 TEST(EntryPoint, EveryProgramIsFilledAfterCreation) {
   ScriptedHost host;
   PluginInstance plug(host, false);
-  // The first program takes the live sound when recalled at creation; the others are named Empty.
+  // The factory bank fills every program; the first is selected.
   EXPECT_EQ(plug.Dispatch(effGetProgram), 0);
-  EXPECT_EQ(plug.Text(effGetProgramNameIndexed, 0), "user preset 1");
-  for (int i = 1; i < 64; ++i) EXPECT_EQ(plug.Text(effGetProgramNameIndexed, i), "Empty") << i;
+  EXPECT_EQ(plug.Text(effGetProgramNameIndexed, 0), "PAD: Texture");
+  EXPECT_EQ(plug.Text(effGetProgramNameIndexed, 62), "LEAD: Wah-Wah");
+  EXPECT_EQ(plug.Text(effGetProgramNameIndexed, 63), "Init");
 }
 
 TEST(EntryPoint, ConcurrentCreationIsSerialised) {

@@ -1,0 +1,242 @@
+#include "shell/PresetFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "shell/ChunkBuffer.h"
+#include "shell/IPlugBase.h"
+#include "shell/TextFormat.h"
+
+namespace {
+
+// Reads header fields in order; a field that lies beyond the end reads as missing (zero bytes).
+class HeaderReader {
+ public:
+  HeaderReader(const ChunkBuffer& data, int pos) : data_(data), pos_(pos) {}
+
+  std::uint32_t Code() {
+    std::uint8_t raw[4] = {};
+    Bytes(raw, 4);
+    return std::uint32_t{raw[0]} << 24 | std::uint32_t{raw[1]} << 16 | std::uint32_t{raw[2]} << 8 | raw[3];
+  }
+  std::int32_t Int() { return static_cast<std::int32_t>(Code()); }
+  float Float(bool* present) {
+    std::uint32_t bits = 0;
+    *present = data_.GetBE(&bits, pos_) >= 0;
+    pos_ += 4;
+    float value = 0.0f;
+    std::memcpy(&value, &bits, 4);
+    return value;
+  }
+  // A name fills its field; without a zero byte in it, the whole field is the name.
+  std::string Name() {
+    char raw[PresetFile::kNameSize] = {};
+    Bytes(raw, PresetFile::kNameSize);
+    return std::string(raw, BoundedLength(raw, PresetFile::kNameSize));
+  }
+  void Skip(int size) { pos_ += size; }
+  int Position() const { return pos_; }
+
+ private:
+  void Bytes(void* out, int size) {
+    if (data_.GetBytes(out, size, pos_) < 0) std::memset(out, 0, static_cast<std::size_t>(size));
+    pos_ += size;
+  }
+
+  const ChunkBuffer& data_;
+  int pos_;
+};
+
+constexpr std::uint32_t Code(const char (&text)[5]) {
+  return std::uint32_t{static_cast<std::uint8_t>(text[0])} << 24 |
+         std::uint32_t{static_cast<std::uint8_t>(text[1])} << 16 |
+         std::uint32_t{static_cast<std::uint8_t>(text[2])} << 8 | static_cast<std::uint8_t>(text[3]);
+}
+
+constexpr std::uint32_t kChunkMagic = Code("CcnK");
+constexpr std::uint32_t kProgramChunk = Code("FPCh");
+constexpr std::uint32_t kProgramParams = Code("FxCk");
+constexpr std::uint32_t kBankChunk = Code("FBCh");
+constexpr std::uint32_t kBankPrograms = Code("FxBk");
+
+void PutCode(ChunkBuffer& out, std::uint32_t code) { out.PutBE<std::uint32_t>(code); }
+
+void PutName(ChunkBuffer& out, const std::string& name) {
+  char field[PresetFile::kNameSize] = {};
+  CopyText(field, name, PresetFile::kNameSize - 1);
+  out.PutBytes(field, PresetFile::kNameSize);
+}
+
+// Sets parameters from big-endian floats taken as normalised values, stopping where the data ends
+// (the parameters after that keep their values).
+void ReadParameterList(IPlugBase& plug, HeaderReader& reader) {
+  for (int i = 0; i < plug.NParams(); ++i) {
+    bool present = false;
+    const float value = reader.Float(&present);
+    if (!present) break;
+    plug.GetParam(i)->SetFromNormalised(value);
+    plug.OnParameterChanged(i);
+  }
+}
+
+}  // namespace
+
+void PresetFile::BuildProgramFile(IPlugBase& plug, ChunkBuffer& file) {
+  PluginLock lock(plug.PluginMutex());
+  ChunkBuffer chunk;
+  IPlugBase::WriteVersionHeader(chunk);
+  plug.SerializeProgramState(chunk);
+  file.Clear();
+  file.Reserve(chunk.Size() + kProgramHeaderSize);
+  PutCode(file, kChunkMagic);
+  file.PutBE<std::int32_t>(chunk.Size() + kProgramHeaderSize);
+  PutCode(file, kProgramChunk);
+  file.PutBE<std::int32_t>(1);
+  file.PutBE<std::int32_t>(plug.Info().uniqueId);
+  file.PutBE<std::int32_t>(plug.DecimalVersion());
+  file.PutBE<std::int32_t>(plug.NParams());
+  PutName(file, plug.ProgramName(plug.CurrentProgram()));
+  file.PutBE<std::int32_t>(chunk.Size());
+  file.PutBytes(chunk.Data(), chunk.Size());
+}
+
+void PresetFile::BuildBankFile(IPlugBase& plug, ChunkBuffer& file) {
+  PluginLock lock(plug.PluginMutex());
+  ChunkBuffer chunk;
+  IPlugBase::WriteVersionHeader(chunk);
+  plug.SerializePresets(chunk);
+  file.Clear();
+  file.Reserve(chunk.Size() + kBankHeaderSize);
+  PutCode(file, kChunkMagic);
+  file.PutBE<std::int32_t>(chunk.Size() + kBankHeaderSize);
+  PutCode(file, kBankChunk);
+  file.PutBE<std::int32_t>(2);
+  file.PutBE<std::int32_t>(plug.Info().uniqueId);
+  file.PutBE<std::int32_t>(plug.DecimalVersion());
+  file.PutBE<std::int32_t>(plug.NPrograms());
+  file.PutBE<std::int32_t>(plug.CurrentProgram());
+  const std::uint8_t reserved[kReservedSize] = {};
+  file.PutBytes(reserved, kReservedSize);
+  file.PutBE<std::int32_t>(chunk.Size());
+  file.PutBytes(chunk.Data(), chunk.Size());
+}
+
+bool PresetFile::ReadProgramFile(IPlugBase& plug, const ChunkBuffer& file) {
+  PluginLock lock(plug.PluginMutex());
+  HeaderReader header(file, 0);
+  const std::uint32_t chunkMagic = header.Code();
+  header.Skip(4);  // byte size
+  const std::uint32_t fxMagic = header.Code();
+  const std::int32_t formatVersion = header.Int();
+  const std::int32_t fxId = header.Int();
+  header.Skip(8);  // fx version, parameter count
+  const std::string name = header.Name();
+  if (chunkMagic != kChunkMagic || formatVersion != 1 || fxId != plug.Info().uniqueId) return false;
+  if (fxMagic == kProgramChunk) {
+    std::int32_t version = 0;
+    const int pos = IPlugBase::ReadVersionHeader(file, kProgramHeaderSize, &version);
+    // A state cut short applies what it holds; the file still counts as read.
+    plug.UnserializeProgramState(file, pos);
+  } else if (fxMagic == kProgramParams) {
+    ReadParameterList(plug, header);
+  } else {
+    return false;
+  }
+  plug.ModifyCurrentPreset(name.c_str());
+  plug.RecallProgram(plug.CurrentProgram());
+  plug.ReportProgramChange();
+  return true;
+}
+
+bool PresetFile::ReadBankFile(IPlugBase& plug, const ChunkBuffer& file) {
+  PluginLock lock(plug.PluginMutex());
+  HeaderReader header(file, 0);
+  const std::uint32_t chunkMagic = header.Code();
+  header.Skip(4);  // byte size
+  const std::uint32_t fxMagic = header.Code();
+  header.Skip(4);  // format version
+  const std::int32_t fxId = header.Int();
+  header.Skip(4);  // fx version
+  const std::int32_t programCount = header.Int();
+  const std::int32_t currentProgram = header.Int();
+  header.Skip(kReservedSize);
+  if (chunkMagic != kChunkMagic || fxId != plug.Info().uniqueId) return false;
+  if (fxMagic == kBankChunk) {
+    std::int32_t version = 0;
+    const int pos = IPlugBase::ReadVersionHeader(file, kBankHeaderSize, &version);
+    plug.UnserializePresets(file, pos);
+    plug.ReportProgramChange();
+    return true;
+  }
+  if (fxMagic != kBankPrograms) return false;
+  // The instrument has no slot for programs beyond its own count; they are left unread rather than
+  // written over the last slot.
+  const int count = std::min<std::int32_t>(programCount, plug.NPrograms());
+  HeaderReader program(file, header.Position());
+  for (int i = 0; i < count; ++i) {
+    const std::uint32_t magic = program.Code();
+    program.Skip(4);  // byte size
+    const std::uint32_t kind = program.Code();
+    const std::int32_t version = program.Int();
+    program.Skip(8);  // fx identifier, fx version
+    const std::int32_t parameters = program.Int();
+    const std::string name = program.Name();
+    if (magic != kChunkMagic || kind != kProgramParams || version != 1 || parameters != plug.NParams()) return false;
+    plug.RecallProgram(i);
+    ReadParameterList(plug, program);
+    plug.ModifyCurrentPreset(name.c_str());
+  }
+  plug.RecallProgram(currentProgram);
+  plug.ReportProgramChange();
+  return true;
+}
+
+int PresetFile::ReadFactoryBank(IPlugBase& plug, const ChunkBuffer& data) {
+  PluginLock lock(plug.PluginMutex());
+  std::int32_t version = 0;
+  const int pos = IPlugBase::ReadVersionHeader(data, kBankHeaderSize, &version);
+  const int end = plug.UnserializePresets(data, pos);
+  plug.ReportProgramChange();
+  return end;
+}
+
+bool PresetFile::Load(const std::string& path, ChunkBuffer& out) {
+  out.Clear();
+  if (path.empty()) return false;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > kMaxFileSize) {
+    ::close(fd);
+    return false;
+  }
+  out.Resize(static_cast<int>(info.st_size));
+  int done = 0;
+  while (done < out.Size()) {
+    const ssize_t n = ::read(fd, out.Data() + done, static_cast<std::size_t>(out.Size() - done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<int>(n);
+  }
+  ::close(fd);
+  // A file that shrank while being read is taken as far as it went.
+  out.Resize(done);
+  return true;
+}
+
+bool PresetFile::Save(const std::string& path, const ChunkBuffer& data) {
+  if (path.empty()) return false;
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  bool ok = std::fwrite(data.Data(), 1, static_cast<std::size_t>(data.Size()), file) ==
+            static_cast<std::size_t>(data.Size());
+  ok = std::fflush(file) == 0 && ok;
+  ok = std::fclose(file) == 0 && ok;
+  return ok;
+}
