@@ -95,3 +95,51 @@ TEST_F(ControllerMap, EntriesNamingNoParameterActAsUnmapped) {
   EXPECT_EQ(g_automations, 0);
   EXPECT_DOUBLE_EQ(plug.GetParam(param::kVolume)->Value(), before);
 }
+
+TEST_F(ControllerMap, ParametersWhoseRangeIsNotZeroToOneFollowTheControllerToo) {
+  // Master Tune at its centre (plain 0, normalised 0.5): controller value 0 must still move it.
+  plug.GetParam(param::kMasterTune)->SetPlainClamped(0.0);
+  plug.SetControllerMapping(21, param::kMasterTune);
+  plug.ApplyController(Controller(21, 0));
+  EXPECT_DOUBLE_EQ(plug.GetParam(param::kMasterTune)->Value(), -1.0);
+  EXPECT_EQ(g_automations, 1);
+  plug.ApplyController(Controller(21, 0));
+  EXPECT_EQ(g_automations, 1);
+}
+
+namespace {
+
+struct CountingSwitch : ILearnControl {
+  void SwitchOff() override { ++offs; }
+  int offs = 0;
+};
+
+}  // namespace
+
+TEST_F(ControllerMap, TheLearnSwitchTurnsOffOnlyWhenLearningEnds) {
+  CountingSwitch learnSwitch;
+  plug.SetLearnControl(&learnSwitch);
+  EXPECT_EQ(plug.LearnControl(), &learnSwitch);
+  plug.ArmLearn(1, false);
+  plug.CaptureLearnController(30);
+  EXPECT_EQ(learnSwitch.offs, 0);  // still waiting for the parameter
+  plug.OnParameterChanged(param::kFilterResonance);
+  EXPECT_EQ(learnSwitch.offs, 1);
+  EXPECT_EQ(Mapped(30), param::kFilterResonance);
+  plug.ArmLearn(1, true);
+  plug.CaptureLearnController(30);
+  EXPECT_EQ(learnSwitch.offs, 2);
+  EXPECT_EQ(Mapped(30), -1);
+  plug.SetLearnControl(nullptr);
+  plug.ArmLearn(1, false);
+  plug.CaptureLearnController(31);
+  plug.OnParameterChanged(3);  // no switch: nothing to turn off, the binding is still made
+  EXPECT_EQ(Mapped(31), 3);
+}
+
+TEST_F(ControllerMap, LoadingAProgramWhileArmedCapturesItsLastParameter) {
+  plug.ArmLearn(1, false);
+  ASSERT_TRUE(plug.RecallProgram(5));
+  plug.CaptureLearnController(40);
+  EXPECT_EQ(Mapped(40), 152);
+}
