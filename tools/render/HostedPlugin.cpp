@@ -123,6 +123,21 @@ std::string HostedPlugin::ProgramName(int index) {
   return name;
 }
 
+std::vector<unsigned char> HostedPlugin::GetChunk(bool bank) const {
+  void* data = nullptr;
+  const VstIntPtr size = Dispatch(effGetChunk, bank ? 0 : 1, 0, &data);
+  if (data == nullptr || size <= 0) return {};
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  return std::vector<unsigned char>(bytes, bytes + size);
+}
+
+bool HostedPlugin::SetChunk(const std::vector<unsigned char>& chunk, bool bank) const {
+  if (chunk.empty()) return false;
+  // The plug-in may keep reading from the buffer only during the call.
+  std::vector<unsigned char> copy = chunk;
+  return Dispatch(effSetChunk, bank ? 0 : 1, static_cast<VstIntPtr>(copy.size()), copy.data()) != 0;
+}
+
 void HostedPlugin::SetTransport(double frame, const TempoMap& map, bool changed) {
   int numerator = 4;
   int denominator = 4;

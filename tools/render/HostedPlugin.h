@@ -46,6 +46,11 @@ class HostedPlugin {
   std::string ProgramName(int index);
   void SetProgram(int index) const { Dispatch(effSetProgram, 0, index); }
   int CurrentProgram() const { return static_cast<int>(Dispatch(effGetProgram)); }
+  bool UsesChunks() const { return (effect_->flags & effFlagsProgramChunks) != 0; }
+  // The program (bank false) or bank chunk the plug-in hands out; empty when it gives none.
+  std::vector<unsigned char> GetChunk(bool bank) const;
+  // Hands a chunk in as a host restoring a project does; answers the plug-in's verdict.
+  bool SetChunk(const std::vector<unsigned char>& chunk, bool bank) const;
 
   // Transport for the next block: playing, at frame, with the tempo map's position and tempo.
   void SetTransport(double frame, const TempoMap& map, bool changed);

@@ -87,6 +87,24 @@ bool AddParameter(RenderOptions& o, const std::string& v, std::string* e) {
   return true;
 }
 
+bool AddWaveTable(RenderOptions& o, const std::string& v, std::string* e) {
+  const auto split = v.find('=');
+  int oscillator = 0;
+  if (split == std::string::npos || !ToInt(v.substr(0, split), &oscillator) || oscillator < 1 || oscillator > 3 ||
+      split + 1 >= v.size()) {
+    *e = "expected N=FILE with N from 1 to 3";
+    return false;
+  }
+  for (const auto& [n, file] : o.waveTables) {
+    if (n == oscillator) {
+      *e = "oscillator " + std::to_string(oscillator) + " has a wave table already";
+      return false;
+    }
+  }
+  o.waveTables.emplace_back(oscillator, v.substr(split + 1));
+  return true;
+}
+
 bool SampleFormat(RenderOptions& o, const std::string& v, std::string* e) {
   if (v != "float" && v != "24" && v != "16") {
     *e = "expected float, 24 or 16";
@@ -106,6 +124,18 @@ const std::vector<OptionRow>& Rows() {
       {"--program", "N", "select program N before playing", Integer(&RenderOptions::program, 0, 1 << 20)},
       {"--param", "P=V", "set parameter P (index or name) to normalised V, or to a display text; "
                          "P:=TEXT hands TEXT to the plug-in's own parser (repeatable)", AddParameter},
+      {"--fxp", "FILE", "load a program file (FXP) into the current program, as a host does",
+       Text(&RenderOptions::fxpFile)},
+      {"--fxb", "FILE", "load a bank file (FXB) into the programs, as a host does", Text(&RenderOptions::fxbFile)},
+      {"--save-fxp", "FILE", "save the current program as an FXP file after rendering", Text(&RenderOptions::saveFxp)},
+      {"--save-fxb", "FILE", "save all programs as an FXB file after rendering", Text(&RenderOptions::saveFxb)},
+      {"--wavetable", "N=FILE", "load a WAV or SYX wave table into user slot N and play it on oscillator N "
+                                "(N 1-3; repeatable)", AddWaveTable},
+      {"--tuning", "FILE", "retune with a TUN, SCL or KBM file", Text(&RenderOptions::tuningFile)},
+      {"--temperament", "NAME", "retune with a built-in temperament (name or number 0-13)",
+       Text(&RenderOptions::temperament)},
+      {"--previews", "DIR", "render a short phrase of every program into DIR, with an index of levels",
+       Text(&RenderOptions::previewsDir)},
       {"--list-params", nullptr, "list the parameters with their display texts", Flag(&RenderOptions::listParameters)},
       {"--list-programs", nullptr, "list the programs", Flag(&RenderOptions::listPrograms)},
       {"--tail", "SECONDS", "time rendered after the last event (default 2)", Number(&RenderOptions::tailSeconds, 0, 600)},
@@ -186,13 +216,18 @@ bool ParseRenderOptions(int argc, const char* const* argv, RenderOptions* o, std
     *error = "give either --midi or --notes, not both";
     return false;
   }
+  if (!o->tuningFile.empty() && !o->temperament.empty()) {
+    *error = "give either --tuning or --temperament, not both";
+    return false;
+  }
   return true;
 }
 
 std::string RenderUsage() {
   std::string text =
       "usage: tarvolin-render PLUGIN.so [options]\n"
-      "Loads a VST 2 instrument, plays MIDI through it and writes a WAV file.\n\n";
+      "Loads a VST 2 instrument, plays MIDI through it and writes a WAV file. Programs, banks,\n"
+      "wave tables and tunings are handed to the plug-in as a host hands them in.\n\n";
   for (const OptionRow& r : Rows()) {
     std::string left = std::string("  ") + r.name + (r.argument != nullptr ? std::string(" ") + r.argument : "");
     if (left.size() < 24) left.resize(24, ' ');

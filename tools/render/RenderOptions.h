@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 // Command line of tarvolin-render. Options are rows of one table (RenderOptions.cpp): adding one is
@@ -31,6 +32,17 @@ struct RenderOptions {
   bool bench = false;
   int repeat = 1;
   double maxSeconds = 3600.0;
+  // Programs and banks loaded before playing (a bank first) and saved after it.
+  std::string fxpFile;
+  std::string fxbFile;
+  std::string saveFxp;
+  std::string saveFxb;
+  // User wave tables (oscillator 1 ... 3, file) and a tuning, built into the current program.
+  std::vector<std::pair<int, std::string>> waveTables;
+  std::string tuningFile;
+  std::string temperament;
+  // Folder for one preview per program of the loaded bank.
+  std::string previewsDir;
   std::string hostVendor = "Stonemoor Music";
   std::string hostProduct = "tarvolin-render";
   bool quiet = false;

@@ -1,45 +1,24 @@
 // tarvolin-render: a command-line VST 2 host. Loads any VST 2 instrument, plays a MIDI file or
-// notes given on the command line through it, and writes the sound to a WAV file.
-#include <sndfile.h>
-
+// notes given on the command line through it, and writes the sound to a WAV file. For Tarvolin it
+// also loads and saves programs and banks, builds user wave tables and tunings into the current
+// program, and renders a preview of every program.
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <ctime>
 #include <string>
 #include <vector>
 
+#include "FxFiles.h"
 #include "HostedPlugin.h"
 #include "MidiSequence.h"
 #include "NoteSpec.h"
+#include "Previews.h"
+#include "ProgramStateBuilder.h"
 #include "RenderOptions.h"
+#include "Renderer.h"
 
 namespace {
-
-struct TimedMidi {
-  std::int64_t frame;
-  SequenceEvent event;
-};
-
-double CpuSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-double WallSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-std::string Decibels(double level) {
-  if (!(level > 0.0)) return "-inf dBFS";
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f dBFS", 20.0 * std::log10(level));
-  return text;
-}
 
 bool ParseWholeNumber(const std::string& text, int* out) {
   const auto r = std::from_chars(text.data(), text.data() + text.size(), *out);
@@ -114,23 +93,24 @@ void ListPrograms(HostedPlugin& plug) {
   for (int i = 0; i < plug.NumPrograms(); ++i) std::printf("%4d  %s\n", i, plug.ProgramName(i).c_str());
 }
 
-bool WriteWav(const std::string& path, const std::vector<float>& interleaved, int channels, int rate,
-              const std::string& format) {
-  SF_INFO info{};
-  info.samplerate = rate;
-  info.channels = channels;
-  info.format = SF_FORMAT_WAV | (format == "16" ? SF_FORMAT_PCM_16 : format == "24" ? SF_FORMAT_PCM_24 : SF_FORMAT_FLOAT);
-  SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-  if (file == nullptr) {
-    std::fprintf(stderr, "error: cannot write %s: %s\n", path.c_str(), sf_strerror(nullptr));
-    return false;
+// The state after rendering, saved as a host saves it.
+bool SaveFiles(HostedPlugin& plug, const RenderOptions& o) {
+  std::string error;
+  if (!o.saveFxp.empty()) {
+    if (!FxFiles::SaveProgram(plug, o.saveFxp, &error)) {
+      std::fprintf(stderr, "error: %s\n", error.c_str());
+      return false;
+    }
+    if (!o.quiet) std::printf("saved program %s\n", o.saveFxp.c_str());
   }
-  sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
-  const sf_count_t frames = static_cast<sf_count_t>(interleaved.size() / static_cast<std::size_t>(channels));
-  const bool ok = sf_writef_float(file, interleaved.data(), frames) == frames;
-  sf_close(file);
-  if (!ok) std::fprintf(stderr, "error: writing %s failed\n", path.c_str());
-  return ok;
+  if (!o.saveFxb.empty()) {
+    if (!FxFiles::SaveBank(plug, o.saveFxb, &error)) {
+      std::fprintf(stderr, "error: %s\n", error.c_str());
+      return false;
+    }
+    if (!o.quiet) std::printf("saved bank %s\n", o.saveFxb.c_str());
+  }
+  return true;
 }
 
 int Run(const RenderOptions& o) {
@@ -151,6 +131,13 @@ int Run(const RenderOptions& o) {
     return 1;
   }
   plug.Open(o.sampleRate, o.blockSize);
+  if (!o.fxbFile.empty()) {
+    if (!FxFiles::LoadBank(plug, o.fxbFile, &error)) {
+      std::fprintf(stderr, "error: %s\n", error.c_str());
+      return 1;
+    }
+    if (!o.quiet) std::printf("loaded bank %s\n", o.fxbFile.c_str());
+  }
   if (o.program >= 0) {
     if (o.program >= plug.NumPrograms()) {
       std::fprintf(stderr, "error: the plug-in has %d programs\n", plug.NumPrograms());
@@ -158,9 +145,53 @@ int Run(const RenderOptions& o) {
     }
     plug.SetProgram(o.program);
   }
+  if (!o.fxpFile.empty()) {
+    if (!FxFiles::LoadProgram(plug, o.fxpFile, &error)) {
+      std::fprintf(stderr, "error: %s\n", error.c_str());
+      return 1;
+    }
+    if (!o.quiet) std::printf("loaded program %s\n", o.fxpFile.c_str());
+  }
+  const ProgramChanges changes{o.waveTables, o.tuningFile, o.temperament};
+  if (!changes.Empty()) {
+    // Built offline by the instrument's own code, handed in as the host would hand in a program.
+    std::vector<unsigned char> chunk = plug.GetChunk(false);
+    std::vector<std::string> report;
+    if (chunk.empty() || !ApplyProgramChanges(&chunk, changes, &error, &report)) {
+      std::fprintf(stderr, "error: %s\n", chunk.empty() ? "the plug-in gives no program chunk" : error.c_str());
+      return 1;
+    }
+    if (!plug.SetChunk(chunk, false)) {
+      std::fprintf(stderr, "error: the plug-in refused the changed program\n");
+      return 1;
+    }
+    if (!o.quiet) {
+      for (const std::string& line : report) std::printf("%s\n", line.c_str());
+    }
+  }
   if (!ApplyParameters(plug, o)) return 1;
   if (o.listPrograms) ListPrograms(plug);
   if (o.listParameters) ListParameters(plug);
+
+  RenderJob job;
+  job.sampleRate = o.sampleRate;
+  job.blockSize = o.blockSize;
+  job.tailSeconds = o.tailSeconds;
+  job.maxSeconds = o.maxSeconds;
+  if (!o.previewsDir.empty()) {
+    std::vector<Previews::Entry> entries;
+    RenderJob previewJob = job;
+    previewJob.tailSeconds = std::min(o.tailSeconds, 3.0);
+    if (!Previews::RenderAll(plug, previewJob, o.tempo, o.sampleFormat, o.previewsDir, &entries, &error)) {
+      std::fprintf(stderr, "error: %s\n", error.c_str());
+      return 1;
+    }
+    for (const Previews::Entry& e : entries) {
+      std::printf("%3d  %-26s peak %-11s RMS %-11s %s\n", e.program, e.name.c_str(),
+                  Decibels(e.levels.peakAll).c_str(), Decibels(e.levels.rmsAll).c_str(), e.file.c_str());
+    }
+    if (!o.quiet) std::printf("wrote %zu previews and index.txt to %s\n", entries.size(), o.previewsDir.c_str());
+  }
 
   MidiSequence sequence;
   if (!o.midiFile.empty()) {
@@ -174,8 +205,10 @@ int Run(const RenderOptions& o) {
       std::fprintf(stderr, "error: --notes: %s\n", error.c_str());
       return 1;
     }
+  } else if (o.listParameters || o.listPrograms || !o.previewsDir.empty() || !o.saveFxp.empty() ||
+             !o.saveFxb.empty()) {
+    return SaveFiles(plug, o) ? 0 : 1;
   } else {
-    if (o.listParameters || o.listPrograms) return 0;
     std::fprintf(stderr, "error: nothing to play: give --midi FILE or --notes SPEC\n");
     return 1;
   }
@@ -183,100 +216,36 @@ int Run(const RenderOptions& o) {
     for (const std::string& w : sequence.warnings) std::fprintf(stderr, "warning: %s\n", w.c_str());
   }
 
-  const TempoMap map(sequence, o.sampleRate);
-  std::vector<TimedMidi> timeline;
-  timeline.reserve(sequence.events.size());
-  for (const SequenceEvent& e : sequence.events) {
-    timeline.push_back({static_cast<std::int64_t>(std::llround(map.TickToFrame(e.tick))), e});
-  }
-  const double lastFrame = timeline.empty() ? 0.0 : static_cast<double>(timeline.back().frame);
-  const double totalSeconds = lastFrame / o.sampleRate + o.tailSeconds;
-  if (totalSeconds > o.maxSeconds) {
-    std::fprintf(stderr, "error: the piece lasts %.0f s, more than --max-seconds %.0f\n", totalSeconds, o.maxSeconds);
+  job.repeats = o.bench ? o.repeat : 1;
+  RenderResult result;
+  if (!RenderSequence(plug, sequence, job, &result, &error)) {
+    std::fprintf(stderr, "error: %s\n", error.c_str());
     return 1;
   }
-  const std::int64_t totalFrames = static_cast<std::int64_t>(std::ceil(totalSeconds * o.sampleRate));
-
-  const int outputs = plug.NumOutputs();
-  std::vector<std::vector<float>> buffers(static_cast<std::size_t>(outputs), std::vector<float>(static_cast<std::size_t>(o.blockSize)));
-  std::vector<float*> pointers;
-  for (auto& b : buffers) pointers.push_back(b.data());
-  const int channels = 2;
-  std::vector<float> interleaved(static_cast<std::size_t>(totalFrames) * channels);
-  std::vector<VstMidiEvent> blockEvents;
-
-  plug.Resume();
-  const int repeats = o.bench ? o.repeat : 1;
-  const double cpuStart = CpuSeconds();
-  const double wallStart = WallSeconds();
-  for (int pass = 0; pass < repeats; ++pass) {
-    std::size_t next = 0;
-    for (std::int64_t start = 0; start < totalFrames; start += o.blockSize) {
-      const int frames = static_cast<int>(std::min<std::int64_t>(o.blockSize, totalFrames - start));
-      blockEvents.clear();
-      while (next < timeline.size() && timeline[next].frame < start + frames) {
-        VstMidiEvent m{};
-        m.type = kVstMidiType;
-        m.byteSize = sizeof(VstMidiEvent);
-        m.deltaFrames = static_cast<std::int32_t>(std::max<std::int64_t>(0, timeline[next].frame - start));
-        m.midiData[0] = static_cast<char>(timeline[next].event.status);
-        m.midiData[1] = static_cast<char>(timeline[next].event.data1);
-        m.midiData[2] = static_cast<char>(timeline[next].event.data2);
-        blockEvents.push_back(m);
-        ++next;
-      }
-      plug.SetTransport(static_cast<double>(start), map, start == 0);
-      plug.SendEvents(blockEvents);
-      plug.Process(pointers.data(), frames);
-      if (pass == 0) {
-        float* out = interleaved.data() + start * channels;
-        for (int j = 0; j < frames; ++j) {
-          out[j * 2] = buffers[0][static_cast<std::size_t>(j)];
-          out[j * 2 + 1] = buffers[outputs > 1 ? 1 : 0][static_cast<std::size_t>(j)];
-        }
-      }
-    }
-    if (pass + 1 < repeats) {
-      // Start the next pass from silence, as a host does when the transport jumps back.
-      plug.Suspend();
-      plug.Resume();
-    }
-  }
-  const double cpu = CpuSeconds() - cpuStart;
-  const double wall = WallSeconds() - wallStart;
-  plug.Suspend();
-
-  double peak[2] = {0, 0};
-  double sum[2] = {0, 0};
-  for (std::int64_t j = 0; j < totalFrames; ++j) {
-    for (int c = 0; c < 2; ++c) {
-      const double v = interleaved[static_cast<std::size_t>(j * 2 + c)];
-      peak[c] = std::max(peak[c], std::fabs(v));
-      sum[c] += v * v;
-    }
-  }
-  const double n = static_cast<double>(std::max<std::int64_t>(1, totalFrames));
-  const double rms[2] = {std::sqrt(sum[0] / n), std::sqrt(sum[1] / n)};
-  const double peakAll = std::max(peak[0], peak[1]);
-  const double rmsAll = std::sqrt((sum[0] + sum[1]) / (2 * n));
-  std::printf("rendered %.2f s (%lld frames at %.0f Hz, %zu MIDI events)\n", totalSeconds,
-              static_cast<long long>(totalFrames), o.sampleRate, timeline.size());
-  std::printf("peak %s (%.6f), RMS %s  [left peak %s RMS %s, right peak %s RMS %s]\n", Decibels(peakAll).c_str(),
-              peakAll, Decibels(rmsAll).c_str(), Decibels(peak[0]).c_str(), Decibels(rms[0]).c_str(),
-              Decibels(peak[1]).c_str(), Decibels(rms[1]).c_str());
+  const Levels levels = MeasureLevels(result.interleaved);
+  std::printf("rendered %.2f s (%lld frames at %.0f Hz, %zu MIDI events)\n", result.seconds,
+              static_cast<long long>(result.frames), o.sampleRate, result.events);
+  std::printf("peak %s (%.6f), RMS %s  [left peak %s RMS %s, right peak %s RMS %s]\n",
+              Decibels(levels.peakAll).c_str(), levels.peakAll, Decibels(levels.rmsAll).c_str(),
+              Decibels(levels.peak[0]).c_str(), Decibels(levels.rms[0]).c_str(), Decibels(levels.peak[1]).c_str(),
+              Decibels(levels.rms[1]).c_str());
   if (plug.MidiReceived() > 0 && !o.quiet) std::printf("the plug-in sent %d MIDI events back\n", plug.MidiReceived());
   if (o.bench) {
-    const double audio = totalSeconds * repeats;
-    const double frames = static_cast<double>(totalFrames) * repeats;
+    const double audio = result.seconds * job.repeats;
+    const double frames = static_cast<double>(result.frames) * job.repeats;
+    const double cpu = result.cpuSeconds;
     std::printf("bench: %.3f s audio in %.3f s CPU (%.3f s wall): realtime factor %.1f, %.1f ns per frame\n", audio,
-                cpu, wall, cpu > 0 ? audio / cpu : 0.0, frames > 0 ? cpu * 1e9 / frames : 0.0);
+                cpu, result.wallSeconds, cpu > 0 ? audio / cpu : 0.0, frames > 0 ? cpu * 1e9 / frames : 0.0);
   }
   const std::string output = !o.output.empty() ? o.output : (o.bench ? "" : "out.wav");
   if (!output.empty()) {
-    if (!WriteWav(output, interleaved, channels, static_cast<int>(std::lround(o.sampleRate)), o.sampleFormat)) return 1;
+    if (!WriteWav(output, result.interleaved, static_cast<int>(std::lround(o.sampleRate)), o.sampleFormat, &error)) {
+      std::fprintf(stderr, "error: %s\n", error.c_str());
+      return 1;
+    }
     if (!o.quiet) std::printf("wrote %s\n", output.c_str());
   }
-  return 0;
+  return SaveFiles(plug, o) ? 0 : 1;
 }
 
 }  // namespace

@@ -59,3 +59,26 @@ TEST(RenderOptions, Mistakes) {
   EXPECT_TRUE(o.help);
   EXPECT_NE(RenderUsage().find("--list-params"), std::string::npos);
 }
+
+TEST(RenderOptions, ProgramsBanksWaveTablesTuningsAndPreviews) {
+  RenderOptions o;
+  std::string error;
+  ASSERT_TRUE(Parse({"p.so", "--fxb", "b.fxb", "--fxp=p.fxp", "--save-fxp", "out.fxp", "--save-fxb", "out.fxb",
+                     "--wavetable", "1=a.wav", "--wavetable", "3=b.syx", "--temperament", "Just", "--previews", "dir"},
+                    &o, &error))
+      << error;
+  EXPECT_EQ(o.fxbFile, "b.fxb");
+  EXPECT_EQ(o.fxpFile, "p.fxp");
+  EXPECT_EQ(o.saveFxp, "out.fxp");
+  EXPECT_EQ(o.saveFxb, "out.fxb");
+  ASSERT_EQ(o.waveTables.size(), 2u);
+  EXPECT_EQ(o.waveTables[1].first, 3);
+  EXPECT_EQ(o.waveTables[1].second, "b.syx");
+  EXPECT_EQ(o.temperament, "Just");
+  EXPECT_EQ(o.previewsDir, "dir");
+  for (const char* bad : {"0=a.wav", "4=a.wav", "x=a.wav", "1=", "a.wav"}) {
+    EXPECT_FALSE(Parse({"p.so", "--wavetable", bad}, &o, &error)) << bad;
+  }
+  EXPECT_FALSE(Parse({"p.so", "--wavetable", "2=a.wav", "--wavetable", "2=b.wav"}, &o, &error));
+  EXPECT_FALSE(Parse({"p.so", "--tuning", "a.scl", "--temperament", "Just"}, &o, &error));
+}
