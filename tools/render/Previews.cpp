@@ -9,7 +9,7 @@
 #include <fstream>
 
 #include "HostedPlugin.h"
-#include "NoteSpec.h"
+#include "NoteList.h"
 
 namespace Previews {
 
@@ -54,7 +54,7 @@ std::string PhraseFor(const std::string& programName) {
 }
 
 bool SequenceFor(const std::string& programName, double bpm, MidiSequence* sequence, std::string* error) {
-  if (!ParseNoteSpec(PhraseFor(programName), 100, bpm, 0, sequence, error)) return false;
+  if (!ParseNoteList(PhraseFor(programName), 100, bpm, 0, sequence, error)) return false;
   if (programName.find("MW") == std::string::npos) return true;
   // Sweep the modulation wheel up over the first half of the phrase and back down over the second.
   const std::int64_t end = std::max<std::int64_t>(sequence->LastTick(), 1);

@@ -17,7 +17,7 @@ class HostedPlugin;
 // name mentions the modulation wheel ("MW") gets a wheel sweep.
 namespace Previews {
 
-// The note list (NoteSpec.h) of the phrase for a program name.
+// The note list (NoteList.h) of the phrase for a program name.
 std::string PhraseFor(const std::string& programName);
 // The phrase as a sequence at bpm, with the wheel sweep where the name asks for it.
 bool SequenceFor(const std::string& programName, double bpm, MidiSequence* sequence, std::string* error);

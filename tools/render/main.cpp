@@ -12,7 +12,7 @@
 #include "FxFiles.h"
 #include "HostedPlugin.h"
 #include "MidiSequence.h"
-#include "NoteSpec.h"
+#include "NoteList.h"
 #include "Previews.h"
 #include "ProgramStateBuilder.h"
 #include "RenderOptions.h"
@@ -201,7 +201,7 @@ int Run(const RenderOptions& o) {
     }
     if (sequence.tempos.empty()) sequence.tempos.push_back({0, std::llround(60e6 / o.tempo)});
   } else if (!o.notes.empty()) {
-    if (!ParseNoteSpec(o.notes, o.velocity, o.tempo, o.channel, &sequence, &error)) {
+    if (!ParseNoteList(o.notes, o.velocity, o.tempo, o.channel, &sequence, &error)) {
       std::fprintf(stderr, "error: --notes: %s\n", error.c_str());
       return 1;
     }
@@ -209,7 +209,7 @@ int Run(const RenderOptions& o) {
              !o.saveFxb.empty()) {
     return SaveFiles(plug, o) ? 0 : 1;
   } else {
-    std::fprintf(stderr, "error: nothing to play: give --midi FILE or --notes SPEC\n");
+    std::fprintf(stderr, "error: nothing to play: give --midi FILE or --notes LIST\n");
     return 1;
   }
   if (!o.quiet) {
