@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/ForceInline.h"
+
 #include "engine/EG.h"
 
 // Linear ADSR (Lin EG 1, Lin EG 2). Times arrive as the squared knob values: a segment lasts
@@ -17,7 +19,7 @@ class LinearEG final : public EG {
   void NoteOn() override;
   void NoteOff() override;
   void SetSampleRate(double rate) override;
-  void Process() override {
+  TARVOLIN_FORCE_INLINE void Process() override {
     switch (stage_) {
       case kAttack:
         output_ += targetOrStep_;

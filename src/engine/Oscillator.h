@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "engine/ForceInline.h"
 #include "engine/LowPass.h"
 #include "engine/NumericConversion.h"
 #include "engine/OscillatorTables.h"
@@ -108,7 +109,7 @@ class Oscillator {
   std::int32_t secondReadOffset_ = 0;
 };
 
-inline void Oscillator::SyncToMaster() {
+TARVOLIN_FORCE_INLINE void Oscillator::SyncToMaster() {
   // Restart from the start phase, advanced by the part of this sample that has passed since the
   // master wrapped: the master's phase after its wrap is that part of its increment.
   auto phase = static_cast<std::uint32_t>(
@@ -120,7 +121,7 @@ inline void Oscillator::SyncToMaster() {
   phase_ = static_cast<std::int32_t>(phase);
 }
 
-inline double Oscillator::Read(std::uint32_t index) const {
+TARVOLIN_FORCE_INLINE double Oscillator::Read(std::uint32_t index) const {
   const WaveTable& table = *table_;
   const std::int16_t* samples = table.Level(static_cast<int>(level_));
   if (!table.IsValid() || samples == nullptr) return 0.0;
@@ -142,7 +143,7 @@ inline double Oscillator::Read(std::uint32_t index) const {
   }
 }
 
-inline double Oscillator::Render(double fmInput) {
+TARVOLIN_FORCE_INLINE double Oscillator::Render(double fmInput) {
   double out = 0.0;
   if (!muted_) {
     if (master_ != nullptr && master_->wrapped_) SyncToMaster();

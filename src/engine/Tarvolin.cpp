@@ -475,7 +475,10 @@ void Tarvolin::StartControlTick() {
   const std::int32_t interval = ControlInterval();
   for (ModulationGenerator& g : generators_) g.Tick(&clocks_, interval);
   chorus_.ControlTick();
-  for (int i = 0; i < voiceCount_; ++i) voices_[static_cast<std::size_t>(i)].ControlTick(false);
+  for (int i = 0; i < voiceCount_; ++i) {
+    Voice& voice = voices_[static_cast<std::size_t>(i)];
+    if (voice.Active()) voice.ControlTick(false);  // an idle voice's tick does nothing
+  }
 }
 
 void Tarvolin::RenderVoices(double* left, double* right, int count) {
@@ -495,16 +498,13 @@ void Tarvolin::RenderVoices(double* left, double* right, int count) {
   for (int i = 0; i < n; ++i) sounding += voices_[static_cast<std::size_t>(i)].Active() ? 1 : 0;
   double* noise = noise_.data();
   const int draws = sounding * count;
-  for (int k = 0; k < draws; ++k) noise[k] = NoiseSource::Next();
+  NoiseSource::Sequence().Fill(noise, draws);
   int k = 0;
   for (int i = 0; i < n; ++i) {
     Voice& voice = voices_[static_cast<std::size_t>(i)];
-    if (voice.Active()) {
-      voice.RenderChunk(left, right, count, noise + k, sounding);
-      ++k;
-    } else {
-      voice.RenderChunk(left, right, 0, noise, 1);
-    }
+    if (!voice.Active()) continue;
+    voice.RenderChunk(left, right, count, noise + k, sounding);
+    ++k;
   }
 }
 
@@ -530,7 +530,7 @@ void Tarvolin::RenderChunk(double* left, double* right, int count) {
     RenderVoices(mixL + cursor, mixR + cursor, end - cursor);
     cursor = end;
   }
-  for (int j = 0; j < count; ++j) clocks_.Step();
+  clocks_.Advance(count);
   if (chorusOn_) {
     for (int j = 0; j < count; ++j) chorus_.Process(mixL[j], mixR[j]);
   }

@@ -37,6 +37,7 @@ const EG& Voice::Env(int e) const {
 void Voice::SetSampleRate(double rate) {
   gate_ = false;
   active_ = false;
+  ForgetLastOutputs();
   sustained_ = false;
   currentPitch_ = kInitialNote * 128;
   note_ = kInitialNote;
@@ -434,6 +435,7 @@ void Voice::Sustain(bool pedal) {
 
 void Voice::Kill() {
   active_ = false;
+  ForgetLastOutputs();
   gate_ = false;
   filterEg_.Reset();
   ampEg_.Reset();
@@ -484,69 +486,12 @@ void Voice::ControlTick(bool forced) {
   const double w = (velocityValue_ - 1.0) * velocitySensitivity_ + 1.0;
   ampFactor_ = ampAmSource_ == nullptr ? w : ModulationRouting::Gain(ampAmAmount_, *ampAmSource_) * w;
   active_ = ampEg_.IsActive();
-}
-
-inline void Voice::Step(double noise, double& outLeft, double& outRight) {
-  filterEg_.Process();
-  ampEg_.Process();
-  linEg1_.Process();
-  linEg2_.Process();
-  egSource_[0] = ModulationRouting::EnvelopeSource(egAmount_[0], egLevel_[0], filterEg_.Output());
-  egSource_[1] = ModulationRouting::EnvelopeSource(egAmount_[1], egLevel_[1], ampEg_.Output());
-  egSource_[2] = ModulationRouting::EnvelopeSource(egAmount_[2], egLevel_[2], linEg1_.Output());
-  egSource_[3] = ModulationRouting::EnvelopeSource(egAmount_[3], egLevel_[3], linEg2_.Output());
-
-  double o1 = oscOn_[0] ? osc_[0].Render(0.0) : 0.0;
-  double o2 = 0.0;
-  double o3 = 0.0;
-  if (oscOn_[1]) {
-    o2 = osc_[1].Render((fmSelect_[0] ? last_[2] : last_[0]) * effectiveLinFm_[0]);
-    o1 = o1 * ((o2 - 1.0) * effectiveAm2_ + 1.0);
-  }
-  if (oscOn_[2]) {
-    o3 = osc_[2].Render((fmSelect_[1] ? last_[0] : last_[1]) * effectiveLinFm_[1]);
-    o1 = o1 * ((o3 - 1.0) * effectiveAm3_ + 1.0);
-  }
-  last_[0] = o1;
-  last_[1] = o2;
-  last_[2] = o3;
-  if (ampModSource_[0] != nullptr) o1 *= ModulationRouting::Gain(ampModAmount_[0], *ampModSource_[0]);
-  if (ampModSource_[1] != nullptr) o2 *= ModulationRouting::Gain(ampModAmount_[1], *ampModSource_[1]);
-  if (ampModSource_[2] != nullptr) o3 *= ModulationRouting::Gain(ampModAmount_[2], *ampModSource_[2]);
-  const double z = noise * level_[3];
-
-  double l;
-  double r;
-  if (!xMode_) {
-    const double a1 = level_[0] * o1;
-    const double a2 = level_[1] * o2;
-    const double a3 = level_[2] * o3;
-    l = a1 * panLeft_[0] + a2 * panLeft_[1] + a3 * panLeft_[2];
-    r = a1 * panRight_[0] + a2 * panRight_[1] + a3 * panRight_[2];
-  } else {
-    const std::size_t x = static_cast<std::size_t>(xModeIndex_);
-    const double o = x == 0 ? o1 : (x == 1 ? o2 : o3);
-    const double a = level_[x] * o;
-    l = a * panLeft_[x];
-    r = a * panRight_[x];
-  }
-  l += z * panLeft_[3];
-  r += z * panRight_[3];
-
-  double cutoff = egIntensity_ * egSource_[0] + keyTrackOffset_;
-  if (cfmSource_ != nullptr) cutoff += cfmAmount_ * *cfmSource_;
-  filter_.Process(l, r, TruncateToInt32(cutoff));
-
-  const double g = ampFactor_ * egSource_[1];
-  outLeft = g * unisonLeft_ * l;
-  outRight = g * unisonRight_ * r;
+  // An idle voice renders nothing and its oscillators' last outputs count as 0 from then on.
+  if (!active_) ForgetLastOutputs();
 }
 
 void Voice::Render(double& left, double& right, double noise) {
-  if (!active_) {
-    last_[0] = last_[1] = last_[2] = 0.0;
-    return;
-  }
+  if (!active_) return;
   double l;
   double r;
   Step(noise, l, r);
@@ -554,11 +499,9 @@ void Voice::Render(double& left, double& right, double noise) {
   right += r;
 }
 
-void Voice::RenderChunk(double* left, double* right, int count, const double* noise, int noiseStride) {
-  if (!active_) {
-    last_[0] = last_[1] = last_[2] = 0.0;
-    return;
-  }
+void Voice::RenderChunk(double* __restrict left, double* __restrict right, int count, const double* __restrict noise,
+                        int noiseStride) {
+  if (!active_) return;
   for (int j = 0; j < count; ++j) {
     double l;
     double r;

@@ -3,9 +3,11 @@
 #include <cstdint>
 
 #include "engine/ExpEG.h"
+#include "engine/ForceInline.h"
 #include "engine/LinearEG.h"
 #include "engine/ModulationRouting.h"
 #include "engine/Oscillator.h"
+#include "engine/NumericConversion.h"
 #include "engine/VoiceFilter.h"
 
 // One voice of the instrument: three wave-table oscillators and noise, mixed with levels and pans,
@@ -65,7 +67,8 @@ class Voice {
   void ControlTick(bool forced);
 
   // Adds one stereo sample to left and right; noise is the next value of the noise sequence, drawn
-  // by the caller in render order. Does nothing (but forget the last oscillator outputs) when idle.
+  // by the caller in render order. Does nothing when idle (an idle voice's last oscillator outputs
+  // are 0, as the rendering of idle voices leaves them).
   void Render(double& left, double& right, double noise);
   // Adds count samples to left[0 ...] and right[0 ...], exactly as count calls of Render would, with
   // the noise values noise[0], noise[stride], noise[2 * stride] ...
@@ -110,6 +113,7 @@ class Voice {
 
   // The value a source parameter selects: nullptr for "OFF" and anything outside the list.
   const double* SourceFor(double value) const;
+  void ForgetLastOutputs() { last_[0] = last_[1] = last_[2] = 0.0; }
   // Advances the envelopes and produces this voice's stereo contribution for one sample.
   void Step(double noise, double& outLeft, double& outRight);
 
@@ -213,3 +217,59 @@ class Voice {
   // oscillators 2 and 3.
   double last_[kOscillators] = {0.0, 0.0, 0.0};
 };
+
+TARVOLIN_FORCE_INLINE void Voice::Step(double noise, double& outLeft, double& outRight) {
+  filterEg_.Process();
+  ampEg_.Process();
+  linEg1_.Process();
+  linEg2_.Process();
+  egSource_[0] = ModulationRouting::EnvelopeSource(egAmount_[0], egLevel_[0], filterEg_.Output());
+  egSource_[1] = ModulationRouting::EnvelopeSource(egAmount_[1], egLevel_[1], ampEg_.Output());
+  egSource_[2] = ModulationRouting::EnvelopeSource(egAmount_[2], egLevel_[2], linEg1_.Output());
+  egSource_[3] = ModulationRouting::EnvelopeSource(egAmount_[3], egLevel_[3], linEg2_.Output());
+
+  double o1 = oscOn_[0] ? osc_[0].Render(0.0) : 0.0;
+  double o2 = 0.0;
+  double o3 = 0.0;
+  if (oscOn_[1]) {
+    o2 = osc_[1].Render((fmSelect_[0] ? last_[2] : last_[0]) * effectiveLinFm_[0]);
+    o1 = o1 * ((o2 - 1.0) * effectiveAm2_ + 1.0);
+  }
+  if (oscOn_[2]) {
+    o3 = osc_[2].Render((fmSelect_[1] ? last_[0] : last_[1]) * effectiveLinFm_[1]);
+    o1 = o1 * ((o3 - 1.0) * effectiveAm3_ + 1.0);
+  }
+  last_[0] = o1;
+  last_[1] = o2;
+  last_[2] = o3;
+  if (ampModSource_[0] != nullptr) o1 *= ModulationRouting::Gain(ampModAmount_[0], *ampModSource_[0]);
+  if (ampModSource_[1] != nullptr) o2 *= ModulationRouting::Gain(ampModAmount_[1], *ampModSource_[1]);
+  if (ampModSource_[2] != nullptr) o3 *= ModulationRouting::Gain(ampModAmount_[2], *ampModSource_[2]);
+  const double z = noise * level_[3];
+
+  double l;
+  double r;
+  if (!xMode_) {
+    const double a1 = level_[0] * o1;
+    const double a2 = level_[1] * o2;
+    const double a3 = level_[2] * o3;
+    l = a1 * panLeft_[0] + a2 * panLeft_[1] + a3 * panLeft_[2];
+    r = a1 * panRight_[0] + a2 * panRight_[1] + a3 * panRight_[2];
+  } else {
+    const std::size_t x = static_cast<std::size_t>(xModeIndex_);
+    const double o = x == 0 ? o1 : (x == 1 ? o2 : o3);
+    const double a = level_[x] * o;
+    l = a * panLeft_[x];
+    r = a * panRight_[x];
+  }
+  l += z * panLeft_[3];
+  r += z * panRight_[3];
+
+  double cutoff = egIntensity_ * egSource_[0] + keyTrackOffset_;
+  if (cfmSource_ != nullptr) cutoff += cfmAmount_ * *cfmSource_;
+  filter_.Process(l, r, TruncateToInt32(cutoff));
+
+  const double g = ampFactor_ * egSource_[1];
+  outLeft = g * unisonLeft_ * l;
+  outRight = g * unisonRight_ * r;
+}

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "engine/FilterTables.h"
+#include "engine/ForceInline.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -72,7 +73,7 @@ class VoiceFilter {
   double denormalOffset_ = 1e-13;
 };
 
-inline void VoiceFilter::UpdateCoefficients(int pitch) {
+TARVOLIN_FORCE_INLINE void VoiceFilter::UpdateCoefficients(int pitch) {
   const double e = tables_->Omega(pitch);
   const double kmax = tables_->MaxFeedback(pitch);
   const double kr = type_ == kLowpass12 ? resonance_ * 0.985 : resonance_;
@@ -89,7 +90,7 @@ inline void VoiceFilter::UpdateCoefficients(int pitch) {
 
 // Both channels at once: they share every coefficient, so the same operations run on the two lanes
 // of a vector and give exactly the results of the scalar steps below.
-inline void VoiceFilter::ProcessStereo(double& left, double& right) {
+TARVOLIN_FORCE_INLINE void VoiceFilter::ProcessStereo(double& left, double& right) {
   const __m128d zero = _mm_setzero_pd();
   const __m128d offset = _mm_set1_pd(denormalOffset_);
   const auto clean = [&](__m128d v) {  // NaN becomes 0, anything else gets the offset
@@ -135,7 +136,7 @@ inline void VoiceFilter::ProcessStereo(double& left, double& right) {
 
 #else
 
-inline double VoiceFilter::ProcessChannel(double x, int channel) {
+TARVOLIN_FORCE_INLINE double VoiceFilter::ProcessChannel(double x, int channel) {
   const double offset = denormalOffset_;
   if (x != x) x = 0.0;
   else x += offset;
@@ -176,14 +177,14 @@ inline double VoiceFilter::ProcessChannel(double x, int channel) {
   return (type_ == kLowpass12 ? o2 : y) * outputGain_;
 }
 
-inline void VoiceFilter::ProcessStereo(double& left, double& right) {
+TARVOLIN_FORCE_INLINE void VoiceFilter::ProcessStereo(double& left, double& right) {
   left = ProcessChannel(left, 0);
   right = ProcessChannel(right, 1);
 }
 
 #endif
 
-inline void VoiceFilter::Process(double& left, double& right, std::int32_t modulation) {
+TARVOLIN_FORCE_INLINE void VoiceFilter::Process(double& left, double& right, std::int32_t modulation) {
   if (currentCutoff_ != targetCutoff_) {
     currentCutoff_ += slewDirection_;
     if (slewDirection_ >= 0) {
