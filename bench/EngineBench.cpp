@@ -50,7 +50,6 @@ void HeavyPatch(Tarvolin& p) {
   Set(p, kFrequencyMod3Source, 6);   // MG2
   Set(p, kAmplitudeMod3Amount, 0.5);
   Set(p, kAmplitudeMod3Source, 20);  // EG 2, every sample
-  Set(p, kAmByOsc2, 0.2);
   Set(p, kLevelNoise, 0.3);
   Set(p, kFilterType, 0);
   Set(p, kFilterCutoff, 0.5);
@@ -96,6 +95,13 @@ void RenderLoop(benchmark::State& state, Tarvolin& plug) {
 void BM_HeavyPatch64Voices(benchmark::State& state) {
   auto plug = MakeInstrument();
   HeavyPatch(*plug);
+  const int x = static_cast<int>(state.range(0));
+  using namespace param;
+  if (x & 1) Set(*plug, kLinearFm2Depth, 0);
+  if (x & 2) { Set(*plug, kFilterEgIntensity, 0); Set(*plug, kFilterCfmSource, 0); }
+  if (x & 4) { Set(*plug, kOsc2On, 0); Set(*plug, kOsc3On, 0); Set(*plug, kOsc1On, 0);}
+  if (x & 8) { Set(*plug, kHardSync2, 0); }
+  if (x & 16) { Set(*plug, kAmByOsc2, 0.2); }
   for (int k = 0; k < 64; ++k) {
     MidiMessage m;
     m.status = 0x90;
@@ -112,7 +118,7 @@ void BM_HeavyPatch64Voices(benchmark::State& state) {
   RenderLoop(state, *plug);
   Counters(state, 64);
 }
-BENCHMARK(BM_HeavyPatch64Voices)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HeavyPatch64Voices)->Unit(benchmark::kMillisecond)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Arg(4)->Arg(6)->Arg(8)->Arg(16)->Arg(31);
 
 void BM_NoVoiceSounding(benchmark::State& state) {
   auto plug = MakeInstrument();

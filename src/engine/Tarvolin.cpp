@@ -499,13 +499,24 @@ void Tarvolin::RenderVoices(double* left, double* right, int count) {
   double* noise = noise_.data();
   const int draws = sounding * count;
   NoiseSource::Sequence().Fill(noise, draws);
+  // Sounding voices in groups, in index order.
+  Voice* group[Voice::kMaxGroup];
+  const double* groupNoise[Voice::kMaxGroup];
+  int members = 0;
   int k = 0;
   for (int i = 0; i < n; ++i) {
     Voice& voice = voices_[static_cast<std::size_t>(i)];
     if (!voice.Active()) continue;
-    voice.RenderChunk(left, right, count, noise + k, sounding);
+    group[members] = &voice;
+    groupNoise[members] = noise + k;
+    ++members;
     ++k;
+    if (members == Voice::kMaxGroup) {
+      Voice::RenderGroup(group, members, left, right, count, groupNoise, sounding);
+      members = 0;
+    }
   }
+  if (members > 0) Voice::RenderGroup(group, members, left, right, count, groupNoise, sounding);
 }
 
 void Tarvolin::RenderChunk(double* left, double* right, int count) {

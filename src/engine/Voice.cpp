@@ -490,22 +490,109 @@ void Voice::ControlTick(bool forced) {
   if (!active_) ForgetLastOutputs();
 }
 
+void Voice::PrepareStretch(bool* smoothFm) {
+  for (Oscillator& o : osc_) o.Prepare();
+  // Oscillator 1 has no FM input; the others only when their depth is not 0 (the input is then 0
+  // exactly: the last outputs are finite).
+  smoothFm[0] = !osc_[0].FmSmootherAtRest();
+  smoothFm[1] = effectiveLinFm_[0] != 0.0 || !osc_[1].FmSmootherAtRest();
+  smoothFm[2] = effectiveLinFm_[1] != 0.0 || !osc_[2].FmSmootherAtRest();
+}
+
 void Voice::Render(double& left, double& right, double noise) {
   if (!active_) return;
   double l;
   double r;
-  Step(noise, l, r);
+  Step<false>(noise, l, r, nullptr);
   left += l;
   right += r;
+}
+
+void Voice::RenderPair(Voice& first, Voice& second, double* __restrict left, double* __restrict right, int count,
+                       const double* __restrict noiseFirst, const double* __restrict noiseSecond,
+                       int noiseStride) {
+  bool smoothFirst[3];
+  bool smoothSecond[3];
+  first.PrepareStretch(smoothFirst);
+  second.PrepareStretch(smoothSecond);
+  for (int j = 0; j < count; ++j) {
+    const std::ptrdiff_t k = static_cast<std::ptrdiff_t>(j) * noiseStride;
+    double l1;
+    double r1;
+    double l2;
+    double r2;
+    first.Step<true>(noiseFirst[k], l1, r1, smoothFirst);
+    second.Step<true>(noiseSecond[k], l2, r2, smoothSecond);
+    left[j] = left[j] + l1 + l2;
+    right[j] = right[j] + r1 + r2;
+  }
+}
+
+template <int kCount>
+void Voice::RenderGroupOf(Voice* const* voices, double* __restrict left, double* __restrict right, int count,
+                          const double* const* noise, int noiseStride) {
+  constexpr int kPiece = 64;
+  double inLeft[kCount][kPiece];
+  double inRight[kCount][kPiece];
+  double gain[kCount][kPiece];
+  std::int32_t modulation[kCount][kPiece];
+  bool smooth[kCount][3];
+  for (int v = 0; v < kCount; ++v) voices[v]->PrepareStretch(smooth[v]);
+  for (int start = 0; start < count; start += kPiece) {
+    const int n = count - start < kPiece ? count - start : kPiece;
+    for (int v = 0; v < kCount; ++v) {
+      Voice& voice = *voices[v];
+      const double* z = noise[v] + static_cast<std::ptrdiff_t>(start) * noiseStride;
+      for (int j = 0; j < n; ++j) {
+        voice.Sources<true>(z[static_cast<std::ptrdiff_t>(j) * noiseStride], smooth[v], inLeft[v][j], inRight[v][j],
+                            modulation[v][j], gain[v][j]);
+      }
+    }
+    for (int j = 0; j < n; ++j) {
+      for (int v = 0; v < kCount; ++v) voices[v]->filter_.Process(inLeft[v][j], inRight[v][j], modulation[v][j]);
+    }
+    for (int j = 0; j < n; ++j) {
+      double l = left[start + j];
+      double r = right[start + j];
+      for (int v = 0; v < kCount; ++v) {
+        l += gain[v][j] * voices[v]->unisonLeft_ * inLeft[v][j];
+        r += gain[v][j] * voices[v]->unisonRight_ * inRight[v][j];
+      }
+      left[start + j] = l;
+      right[start + j] = r;
+    }
+  }
+}
+
+void Voice::RenderGroup(Voice* const* voices, int voiceCount, double* left, double* right, int count,
+                        const double* const* noise, int noiseStride) {
+  switch (voiceCount) {
+    case 1:
+      RenderGroupOf<1>(voices, left, right, count, noise, noiseStride);
+      break;
+    case 2:
+      RenderGroupOf<2>(voices, left, right, count, noise, noiseStride);
+      break;
+    case 3:
+      RenderGroupOf<3>(voices, left, right, count, noise, noiseStride);
+      break;
+    case 4:
+      RenderGroupOf<4>(voices, left, right, count, noise, noiseStride);
+      break;
+    default:
+      break;
+  }
 }
 
 void Voice::RenderChunk(double* __restrict left, double* __restrict right, int count, const double* __restrict noise,
                         int noiseStride) {
   if (!active_) return;
+  bool smooth[3];
+  PrepareStretch(smooth);
   for (int j = 0; j < count; ++j) {
     double l;
     double r;
-    Step(noise[static_cast<std::ptrdiff_t>(j) * noiseStride], l, r);
+    Step<true>(noise[static_cast<std::ptrdiff_t>(j) * noiseStride], l, r, smooth);
     left[j] += l;
     right[j] += r;
   }

@@ -73,6 +73,17 @@ class Voice {
   // Adds count samples to left[0 ...] and right[0 ...], exactly as count calls of Render would, with
   // the noise values noise[0], noise[stride], noise[2 * stride] ...
   void RenderChunk(double* left, double* right, int count, const double* noise, int noiseStride);
+  // Two sounding voices over the same samples, first before second in each sample's sum, exactly as
+  // RenderChunk of first and then of second. Their work interleaves, so the long dependency chains
+  // of one voice (filter feedback, linear FM) overlap with the other's.
+  static void RenderPair(Voice& first, Voice& second, double* left, double* right, int count,
+                         const double* noiseFirst, const double* noiseSecond, int noiseStride);
+  // Up to kMaxGroup sounding voices over the same samples, in the order given (voice k before voice
+  // k + 1 in each sample's sum), exactly as RenderChunk of each in turn: noise[k] are voice k's noise
+  // values. The filters of the group run side by side, so their feedback chains overlap.
+  static constexpr int kMaxGroup = 4;
+  static void RenderGroup(Voice* const* voices, int voiceCount, double* left, double* right, int count,
+                          const double* const* noise, int noiseStride);
 
   // Set by the product class: unison detune offset (pitch units) and unison pan gains.
   void SetUnisonOffset(double pitch) { unisonOffset_ = pitch; }
@@ -114,8 +125,21 @@ class Voice {
   // The value a source parameter selects: nullptr for "OFF" and anything outside the list.
   const double* SourceFor(double value) const;
   void ForgetLastOutputs() { last_[0] = last_[1] = last_[2] = 0.0; }
-  // Advances the envelopes and produces this voice's stereo contribution for one sample.
-  void Step(double noise, double& outLeft, double& outRight);
+  // Advances the envelopes and produces this voice's stereo contribution for one sample. Prepared:
+  // the oscillators were prepared for the current stretch of samples (smoothFm tells which of them
+  // need their FM smoother); otherwise each sample reads as the oscillator's own Render does.
+  template <bool kPrepared>
+  void Step(double noise, double& outLeft, double& outRight, const bool* smoothFm);
+  // The part of Step before the filter: envelopes, oscillators, mixer and noise. Gives the filter's
+  // input, its cutoff modulation and the amplifier gain of the sample.
+  template <bool kPrepared>
+  void Sources(double noise, const bool* smoothFm, double& left, double& right, std::int32_t& cutoffModulation,
+               double& gain);
+  template <int kCount>
+  static void RenderGroupOf(Voice* const* voices, double* left, double* right, int count, const double* const* noise,
+                            int noiseStride);
+  // Prepares the oscillators for a stretch of samples; answers in smoothFm which smoothers run.
+  void PrepareStretch(bool* smoothFm);
 
   Oscillator osc_[kOscillators];
   VoiceFilter filter_;
@@ -218,7 +242,13 @@ class Voice {
   double last_[kOscillators] = {0.0, 0.0, 0.0};
 };
 
-TARVOLIN_FORCE_INLINE void Voice::Step(double noise, double& outLeft, double& outRight) {
+template <bool kPrepared>
+TARVOLIN_FORCE_INLINE void Voice::Sources(double noise, const bool* smoothFm, double& outLeft, double& outRight,
+                                          std::int32_t& cutoffModulation, double& gain) {
+  const auto render = [&](int o, double fm) {
+    if constexpr (kPrepared) return osc_[o].RenderPrepared(fm, smoothFm[o]);
+    else return osc_[o].Render(fm);
+  };
   filterEg_.Process();
   ampEg_.Process();
   linEg1_.Process();
@@ -228,16 +258,18 @@ TARVOLIN_FORCE_INLINE void Voice::Step(double noise, double& outLeft, double& ou
   egSource_[2] = ModulationRouting::EnvelopeSource(egAmount_[2], egLevel_[2], linEg1_.Output());
   egSource_[3] = ModulationRouting::EnvelopeSource(egAmount_[3], egLevel_[3], linEg2_.Output());
 
-  double o1 = oscOn_[0] ? osc_[0].Render(0.0) : 0.0;
+  double o1 = oscOn_[0] ? render(0, 0.0) : 0.0;
   double o2 = 0.0;
   double o3 = 0.0;
   if (oscOn_[1]) {
-    o2 = osc_[1].Render((fmSelect_[0] ? last_[2] : last_[0]) * effectiveLinFm_[0]);
-    o1 = o1 * ((o2 - 1.0) * effectiveAm2_ + 1.0);
+    o2 = render(1, (fmSelect_[0] ? last_[2] : last_[0]) * effectiveLinFm_[0]);
+    // Without AM depth the factor is exactly 1 (the outputs are finite); leaving it out keeps
+    // oscillator 1 independent of the others, which matters when it also drives their FM.
+    if (effectiveAm2_ != 0.0) o1 = o1 * ((o2 - 1.0) * effectiveAm2_ + 1.0);
   }
   if (oscOn_[2]) {
-    o3 = osc_[2].Render((fmSelect_[1] ? last_[0] : last_[1]) * effectiveLinFm_[1]);
-    o1 = o1 * ((o3 - 1.0) * effectiveAm3_ + 1.0);
+    o3 = render(2, (fmSelect_[1] ? last_[0] : last_[1]) * effectiveLinFm_[1]);
+    if (effectiveAm3_ != 0.0) o1 = o1 * ((o3 - 1.0) * effectiveAm3_ + 1.0);
   }
   last_[0] = o1;
   last_[1] = o2;
@@ -267,9 +299,20 @@ TARVOLIN_FORCE_INLINE void Voice::Step(double noise, double& outLeft, double& ou
 
   double cutoff = egIntensity_ * egSource_[0] + keyTrackOffset_;
   if (cfmSource_ != nullptr) cutoff += cfmAmount_ * *cfmSource_;
-  filter_.Process(l, r, TruncateToInt32(cutoff));
+  cutoffModulation = TruncateToInt32(cutoff);
+  gain = ampFactor_ * egSource_[1];
+  outLeft = l;
+  outRight = r;
+}
 
-  const double g = ampFactor_ * egSource_[1];
+template <bool kPrepared>
+TARVOLIN_FORCE_INLINE void Voice::Step(double noise, double& outLeft, double& outRight, const bool* smoothFm) {
+  double l;
+  double r;
+  std::int32_t modulation;
+  double g;
+  Sources<kPrepared>(noise, smoothFm, l, r, modulation, g);
+  filter_.Process(l, r, modulation);
   outLeft = g * unisonLeft_ * l;
   outRight = g * unisonRight_ * r;
 }

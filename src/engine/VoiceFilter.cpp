@@ -32,6 +32,7 @@ void VoiceFilter::SetType(double type) {
   if (t > kHighpass24) t = kHighpass24;
   if (t == type_) return;
   type_ = t;
+  UpdateResonanceTerms();
   lastIndex_ = -1;
   ResetState();
 }
@@ -50,5 +51,12 @@ void VoiceFilter::SetCutoff(double pitch, bool ampEgActive) {
 
 void VoiceFilter::SetResonance(double resonance) {
   resonance_ = resonance;
+  UpdateResonanceTerms();
   lastIndex_ = -1;
+}
+
+void VoiceFilter::UpdateResonanceTerms() {
+  feedbackScale_ = type_ == kLowpass12 ? resonance_ * 0.985 : resonance_;
+  const double spread = 2.0 * (resonance_ - 0.5 < 0.0 ? 0.5 - resonance_ : resonance_ - 0.5);
+  resonanceGain_ = 2.0 - spread * spread;
 }

@@ -46,6 +46,7 @@ class VoiceFilter {
 
  private:
   void ResetState();
+  void UpdateResonanceTerms();
   void UpdateCoefficients(int pitch);
   void ProcessStereo(double& left, double& right);
 #if !defined(__SSE2__)
@@ -65,6 +66,10 @@ class VoiceFilter {
   double d_ = 0.0;
   std::int32_t currentCutoff_ = 0;
   std::int32_t lastIndex_ = -1;
+  // From resonance and type: the feedback before the per-pitch limit (resonance, a little less for
+  // Lowpass 12) and the output gain 2 - (2 |resonance - 0.5|)^2.
+  double feedbackScale_ = 0.0;
+  double resonanceGain_ = 1.0;
   std::int32_t slewDirection_ = 0;
   // Stage memories s1 ... s4, each for the left and the right channel.
   double state_[4][2] = {{0.0, 0.0}, {0.01, 0.01}, {0.0, 0.0}, {-0.01, -0.01}};
@@ -74,16 +79,14 @@ class VoiceFilter {
 };
 
 TARVOLIN_FORCE_INLINE void VoiceFilter::UpdateCoefficients(int pitch) {
-  const double e = tables_->Omega(pitch);
-  const double kmax = tables_->MaxFeedback(pitch);
-  const double kr = type_ == kLowpass12 ? resonance_ * 0.985 : resonance_;
-  k_ = kr * kmax;
-  const double spread = 2.0 * (resonance_ - 0.5 < 0.0 ? 0.5 - resonance_ : resonance_ - 0.5);
-  outputGain_ = 2.0 - spread * spread;
-  b_ = (e - 2.0) / (e + 2.0);
-  g_ = type_ == kHighpass24 ? 2.0 / (e + 2.0) : e / (e + 2.0);
+  // The resonance terms (feedback scale, output gain) are worked out when resonance or type change.
+  const FilterTables& t = *tables_;
+  k_ = feedbackScale_ * t.MaxFeedback(pitch);
+  b_ = t.Pole(pitch);
+  g_ = type_ == kHighpass24 ? t.HighpassGain(pitch) : t.LowpassGain(pitch);
   g4_ = g_ * g_ * g_ * g_;
   d_ = 1.0 / (k_ * g4_ + 1.0);
+  outputGain_ = resonanceGain_;
 }
 
 #if defined(__SSE2__)
