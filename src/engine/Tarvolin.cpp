@@ -72,6 +72,9 @@ void Tarvolin::EngineReset() {
   modWheel_ = 0.0;
   pitchBend_ = 0.0;
   for (int v = 0; v < kVoices; ++v) voices_[static_cast<std::size_t>(v)].SetSampleRate(rate);
+  // The filters start over at cutoff 0; a host that changes the rate without re-activating the
+  // instrument (which delivers every parameter again) would otherwise hear them closed.
+  OnParameterChanged(param::kFilterCutoff);
   chorus_.SetSampleRate(rate);
 }
 
@@ -385,11 +388,11 @@ void Tarvolin::HandleMidiMessage(const MidiMessage& message) {
   MidiMessage m = message;
   switch (kind) {
     case 8:
-      QueueMidi(m, false);
+      QueueNoteEvent(m);
       return;
     case 9:
       if (m.data2 == 0) m.status = 0x80;
-      QueueMidi(m, false);
+      QueueNoteEvent(m);
       return;
     case 11: {
       const int k = m.data1;
@@ -397,7 +400,7 @@ void Tarvolin::HandleMidiMessage(const MidiMessage& message) {
         CaptureLearnController(k);
         return;
       }
-      if (k == 64) QueueMidi(m, false);
+      if (k == 64) QueueNoteEvent(m);
       else if (k <= 119) QueueMidi(m, true);
       else if (k == 120 || k == 123) SilenceAllVoices();
       return;
@@ -410,6 +413,20 @@ void Tarvolin::HandleMidiMessage(const MidiMessage& message) {
       QueueMidi(m, true);
       return;
   }
+}
+
+void Tarvolin::QueueNoteEvent(MidiMessage m) {
+  // When the previous block ended inside a control tick, the first samples of this block still
+  // belong to that tick, whose MIDI was taken at its start: notes for them join its note events
+  // directly, at their place within the tick. Everything later waits in the queue for its tick.
+  const int countdown = ControlCountdown();
+  if (countdown >= 1 && m.offset < countdown) {
+    if (m.data2 == 0 && (m.Kind() == 8 || m.Kind() == 9)) m.status = 0x80;
+    m.offset = tickPosition_ + std::max(m.offset, -tickPosition_);
+    noteEvents_.Add(m);
+    return;
+  }
+  QueueMidi(m, false);
 }
 
 void Tarvolin::ProcessMidiAtTick() {

@@ -84,6 +84,7 @@ class Tarvolin : public Synth {
   void ResizeBuffers();
   void StartControlTick();
   void ProcessMidiAtTick();
+  void QueueNoteEvent(MidiMessage message);
   void RenderChunk(double* left, double* right, int count);
   void RenderVoices(double* left, double* right, int count);
   void ApplyNoteEvent(const MidiMessage& message);
