@@ -27,9 +27,9 @@ Stereo RenderPlay(const RandomPlay& play, bool reference, double rate) {
 
 TEST(BlockRendering, MatchesTheReferenceOrderBitForBit) {
   int sounding = 0;
-  for (std::uint32_t seed = 1; seed <= 12; ++seed) {
+  for (std::uint32_t seed = 1; seed <= 8; ++seed) {
     const double rate = seed % 3 == 0 ? 48000.0 : 44100.0;
-    const RandomPlay play = MakeRandomPlay(seed, 30000, seed % 2 == 0 ? 700 : 64, seed > 6);
+    const RandomPlay play = MakeRandomPlay(seed, 24000, seed % 2 == 0 ? 700 : 64, seed > 4);
     RandomSequence& noise = NoiseSource::Sequence();
     RandomSequence& held = ModulationGenerator::SampleHoldSequence();
     const std::int32_t noiseState = noise.State();
@@ -48,5 +48,5 @@ TEST(BlockRendering, MatchesTheReferenceOrderBitForBit) {
     }
     sounding += energy > 0.0 ? 1 : 0;
   }
-  EXPECT_GE(sounding, 10);
+  EXPECT_GE(sounding, 7);
 }
