@@ -99,7 +99,7 @@ bool SampleFormat(RenderOptions& o, const std::string& v, std::string* e) {
 const std::vector<OptionRow>& Rows() {
   static const std::vector<OptionRow> rows = {
       {"--midi", "FILE", "play a Standard MIDI File (format 0, 1 or 2)", Text(&RenderOptions::midiFile)},
-      {"--notes", "SPEC", "play notes and chords, e.g. \"C4 E4 G4:2 C4+E4+G4@90:4 r:1\"", Text(&RenderOptions::notes)},
+      {"--notes", "LIST", "play notes and chords, e.g. \"C4 E4 G4:2 C4+E4+G4@90:4 r:1\"", Text(&RenderOptions::notes)},
       {"--out", "FILE", "WAV file to write (default out.wav; none with --bench unless given)", Text(&RenderOptions::output)},
       {"--rate", "HZ", "sample rate (default 44100)", Number(&RenderOptions::sampleRate, 8000, 768000)},
       {"--block", "FRAMES", "block size (default 512)", Integer(&RenderOptions::blockSize, 1, 65536)},

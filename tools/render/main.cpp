@@ -12,7 +12,7 @@
 
 #include "HostedPlugin.h"
 #include "MidiSequence.h"
-#include "NoteSpec.h"
+#include "NoteList.h"
 #include "RenderOptions.h"
 
 namespace {
@@ -170,13 +170,13 @@ int Run(const RenderOptions& o) {
     }
     if (sequence.tempos.empty()) sequence.tempos.push_back({0, std::llround(60e6 / o.tempo)});
   } else if (!o.notes.empty()) {
-    if (!ParseNoteSpec(o.notes, o.velocity, o.tempo, o.channel, &sequence, &error)) {
+    if (!ParseNoteList(o.notes, o.velocity, o.tempo, o.channel, &sequence, &error)) {
       std::fprintf(stderr, "error: --notes: %s\n", error.c_str());
       return 1;
     }
   } else {
     if (o.listParameters || o.listPrograms) return 0;
-    std::fprintf(stderr, "error: nothing to play: give --midi FILE or --notes SPEC\n");
+    std::fprintf(stderr, "error: nothing to play: give --midi FILE or --notes LIST\n");
     return 1;
   }
   if (!o.quiet) {

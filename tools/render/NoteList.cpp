@@ -1,4 +1,4 @@
-#include "NoteSpec.h"
+#include "NoteList.h"
 
 #include <algorithm>
 #include <charconv>
@@ -52,7 +52,7 @@ int NoteNumber(const std::string& name) {
   return note >= 0 && note <= 127 ? note : -1;
 }
 
-bool ParseNoteSpec(const std::string& text, int defaultVelocity, double bpm, int channel,
+bool ParseNoteList(const std::string& text, int defaultVelocity, double bpm, int channel,
                    MidiSequence* s, std::string* error) {
   *s = MidiSequence{};
   s->ticksPerQuarter = 480;

@@ -12,7 +12,7 @@
 // MIDI note number, several joined with '+' for a chord, or 'r' for a rest; '@velocity' and
 // ':beats' are optional (defaults: the given velocity, one beat). Items are separated by spaces
 // or commas.
-bool ParseNoteSpec(const std::string& text, int defaultVelocity, double bpm, int channel,
+bool ParseNoteList(const std::string& text, int defaultVelocity, double bpm, int channel,
                    MidiSequence* sequence, std::string* error);
 
 // MIDI note number of a name such as "C#4", or -1.

@@ -1,8 +1,8 @@
-#include "NoteSpec.h"
+#include "NoteList.h"
 
 #include <gtest/gtest.h>
 
-TEST(NoteSpec, NoteNames) {
+TEST(NoteList, NoteNames) {
   EXPECT_EQ(NoteNumber("C4"), 60);
   EXPECT_EQ(NoteNumber("A4"), 69);
   EXPECT_EQ(NoteNumber("c#4"), 61);
@@ -17,10 +17,10 @@ TEST(NoteSpec, NoteNames) {
   EXPECT_EQ(NoteNumber("C"), -1);
 }
 
-TEST(NoteSpec, NotesChordsRestsLengthsAndVelocities) {
+TEST(NoteList, NotesChordsRestsLengthsAndVelocities) {
   MidiSequence s;
   std::string error;
-  ASSERT_TRUE(ParseNoteSpec("C4 E4@90:2, r:0.5 C4+E4+G4:4", 100, 120, 2, &s, &error)) << error;
+  ASSERT_TRUE(ParseNoteList("C4 E4@90:2, r:0.5 C4+E4+G4:4", 100, 120, 2, &s, &error)) << error;
   EXPECT_EQ(s.ticksPerQuarter, 480);
   ASSERT_EQ(s.tempos.size(), 1u);
   EXPECT_EQ(s.tempos[0].microsPerQuarter, 500000);
@@ -37,15 +37,15 @@ TEST(NoteSpec, NotesChordsRestsLengthsAndVelocities) {
   EXPECT_EQ(s.LastTick(), 1680 + 4 * 480);
 }
 
-TEST(NoteSpec, Mistakes) {
+TEST(NoteList, Mistakes) {
   MidiSequence s;
   std::string error;
-  EXPECT_FALSE(ParseNoteSpec("", 100, 120, 0, &s, &error));
-  EXPECT_FALSE(ParseNoteSpec("r:2", 100, 120, 0, &s, &error));
-  EXPECT_FALSE(ParseNoteSpec("X4", 100, 120, 0, &s, &error));
-  EXPECT_FALSE(ParseNoteSpec("C4:0", 100, 120, 0, &s, &error));
-  EXPECT_FALSE(ParseNoteSpec("C4:-1", 100, 120, 0, &s, &error));
-  EXPECT_FALSE(ParseNoteSpec("C4@0", 100, 120, 0, &s, &error));
-  EXPECT_FALSE(ParseNoteSpec("C4@200", 100, 120, 0, &s, &error));
-  EXPECT_FALSE(ParseNoteSpec("C4++E4:1x", 100, 120, 0, &s, &error));
+  EXPECT_FALSE(ParseNoteList("", 100, 120, 0, &s, &error));
+  EXPECT_FALSE(ParseNoteList("r:2", 100, 120, 0, &s, &error));
+  EXPECT_FALSE(ParseNoteList("X4", 100, 120, 0, &s, &error));
+  EXPECT_FALSE(ParseNoteList("C4:0", 100, 120, 0, &s, &error));
+  EXPECT_FALSE(ParseNoteList("C4:-1", 100, 120, 0, &s, &error));
+  EXPECT_FALSE(ParseNoteList("C4@0", 100, 120, 0, &s, &error));
+  EXPECT_FALSE(ParseNoteList("C4@200", 100, 120, 0, &s, &error));
+  EXPECT_FALSE(ParseNoteList("C4++E4:1x", 100, 120, 0, &s, &error));
 }
