@@ -548,9 +548,17 @@ void Voice::RenderGroupOf(Voice* const* voices, double* __restrict left, double*
                             modulation[v][j], gain[v][j]);
       }
     }
-    for (int j = 0; j < n; ++j) {
-      for (int v = 0; v < kCount; ++v) voices[v]->filter_.Process(inLeft[v][j], inRight[v][j], modulation[v][j]);
+    VoiceFilter* filters[kCount];
+    double* filterLeft[kCount];
+    double* filterRight[kCount];
+    const std::int32_t* filterModulation[kCount];
+    for (int v = 0; v < kCount; ++v) {
+      filters[v] = &voices[v]->filter_;
+      filterLeft[v] = inLeft[v];
+      filterRight[v] = inRight[v];
+      filterModulation[v] = modulation[v];
     }
+    VoiceFilter::ProcessGroup(filters, kCount, filterLeft, filterRight, filterModulation, n);
     for (int j = 0; j < n; ++j) {
       double l = left[start + j];
       double r = right[start + j];

@@ -37,6 +37,12 @@ class VoiceFilter {
   // units (Filter EG, key tracking, cFM).
   void Process(double& left, double& right, std::int32_t modulation);
 
+  // Several filters over a stretch of samples: filter k processes left[k][j], right[k][j] with
+  // modulation[k][j], exactly as Process would. Where the processor has AVX, two filters share the
+  // vector registers, so that twice the work goes into each instruction.
+  static void ProcessGroup(VoiceFilter* const* filters, int count, double* const* left, double* const* right,
+                           const std::int32_t* const* modulation, int samples);
+
   std::int32_t Type() const { return type_; }
   std::int32_t CurrentCutoff() const { return currentCutoff_; }
   std::int32_t TargetCutoff() const { return targetCutoff_; }
@@ -49,6 +55,11 @@ class VoiceFilter {
   void UpdateResonanceTerms();
   void UpdateCoefficients(int pitch);
   void ProcessStereo(double& left, double& right);
+  // Slew, cutoff index and coefficients for the coming sample.
+  void Advance(std::int32_t modulation);
+  static bool HaveAvx();
+  static void ProcessPairsAvx(VoiceFilter* const* filters, int pairs, double* const* left, double* const* right,
+                              const std::int32_t* const* modulation, int samples);
 #if !defined(__SSE2__)
   double ProcessChannel(double x, int channel);
 #endif
@@ -187,7 +198,7 @@ TARVOLIN_FORCE_INLINE void VoiceFilter::ProcessStereo(double& left, double& righ
 
 #endif
 
-TARVOLIN_FORCE_INLINE void VoiceFilter::Process(double& left, double& right, std::int32_t modulation) {
+TARVOLIN_FORCE_INLINE void VoiceFilter::Advance(std::int32_t modulation) {
   if (currentCutoff_ != targetCutoff_) {
     currentCutoff_ += slewDirection_;
     if (slewDirection_ >= 0) {
@@ -205,6 +216,10 @@ TARVOLIN_FORCE_INLINE void VoiceFilter::Process(double& left, double& right, std
     lastIndex_ = static_cast<std::int32_t>(p);
     UpdateCoefficients(lastIndex_);
   }
+}
+
+TARVOLIN_FORCE_INLINE void VoiceFilter::Process(double& left, double& right, std::int32_t modulation) {
+  Advance(modulation);
   ProcessStereo(left, right);
   denormalOffset_ = -denormalOffset_;
 }
