@@ -20,27 +20,19 @@ class LinearEG final : public EG {
   void NoteOff() override;
   void SetSampleRate(double rate) override;
   TARVOLIN_FORCE_INLINE void Process() override {
-    switch (stage_) {
-      case kAttack:
-        output_ += targetOrStep_;
-        if (output_ > 1.0) EnterDecay();
-        break;
-      case kDecay:
-        output_ += targetOrStep_;
-        if (output_ <= sustain_) {
-          output_ = sustain_;
-          stage_ = kSustain;
-        }
-        break;
-      case kRelease:
-        output_ += targetOrStep_;
-        if (output_ <= 0.0) {
-          output_ = 0.0;
-          stage_ = kIdle;
-        }
-        break;
-      default:
-        break;
+    // Most of the time an envelope holds its sustain level or is idle: one test for both.
+    if (stage_ == kSustain || static_cast<std::uint32_t>(stage_ - kAttack) > kRelease - kAttack) return;
+    output_ += targetOrStep_;
+    if (stage_ == kAttack) {
+      if (output_ > 1.0) EnterDecay();
+    } else if (stage_ == kDecay) {
+      if (output_ <= sustain_) {
+        output_ = sustain_;
+        stage_ = kSustain;
+      }
+    } else if (output_ <= 0.0) {  // release
+      output_ = 0.0;
+      stage_ = kIdle;
     }
   }
   bool IsActive() const override { return stage_ != kIdle; }

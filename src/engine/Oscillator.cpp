@@ -117,6 +117,7 @@ void Oscillator::Prepare() {
     const auto w = static_cast<std::uint32_t>(wave);
     return readable && w < count ? samples + static_cast<std::size_t>(w) * kWaveLength : kSilentWave;
   };
+  masterWrapped_ = master_ != nullptr ? &master_->wrapped_ : &kNeverWrapped;
   wave0Samples_ = waveAt(wave_);
   wave1Samples_ = waveAt(nextWave_);
   switch (table.Identifier()) {

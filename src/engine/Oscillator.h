@@ -98,6 +98,9 @@ class Oscillator {
   enum class ReadMode : std::uint8_t { kSaw, kDifference, kCrossfade, kRaw };
   // Set by Prepare: the two waves read (a silent wave where the table has none) and how.
   const std::int16_t* wave0Samples_ = nullptr;
+  // The sync master's wrapped flag, or a flag that never rises.
+  const bool* masterWrapped_ = &kNeverWrapped;
+  static constexpr bool kNeverWrapped = false;
   const std::int16_t* wave1Samples_ = nullptr;
   ReadMode readMode_ = ReadMode::kRaw;
 
@@ -232,7 +235,7 @@ TARVOLIN_FORCE_INLINE double Oscillator::ReadPrepared(std::uint32_t index) const
 TARVOLIN_FORCE_INLINE double Oscillator::RenderPrepared(double fmInput, bool smoothFm) {
   double out = 0.0;
   if (!muted_) {
-    if (master_ != nullptr && master_->wrapped_) SyncToMaster();
+    if (*masterWrapped_) SyncToMaster();
     std::int32_t offset = 0;
     if (smoothFm && (fmInput != 0.0 || !fmSmoother_.IsSilent())) {
       const double y = fmSmoother_.Process(fmInput);
