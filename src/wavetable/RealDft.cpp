@@ -31,9 +31,22 @@ Plans MakePlans() {
   return plans;
 }
 
+// Released when the library is unloaded (or the process ends): a host that unloads the plug-in but
+// keeps the transform library loaded would otherwise keep the plans' memory, unreachable.
+struct OwnedPlans {
+  Plans plans = MakePlans();
+  OwnedPlans() = default;
+  OwnedPlans(const OwnedPlans&) = delete;
+  OwnedPlans& operator=(const OwnedPlans&) = delete;
+  ~OwnedPlans() {
+    if (plans.forward != nullptr) fftwf_destroy_plan(plans.forward);
+    if (plans.inverse != nullptr) fftwf_destroy_plan(plans.inverse);
+  }
+};
+
 const Plans& SharedPlans() {
-  static const Plans plans = MakePlans();
-  return plans;
+  static const OwnedPlans owned;
+  return owned.plans;
 }
 
 }  // namespace
