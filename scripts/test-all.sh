@@ -43,6 +43,14 @@ syms=$(nm -D --defined-only "$ROOT/i386/Tarvolin.so" | awk '{print $3}' | sort |
 run32() { if "$@" --gtest_list_tests >/dev/null 2>&1; then "$@"; else qemu-i386 "$@"; fi; }
 run32 "$ROOT/i386/tarvolin_tests" --gtest_brief=1
 if [ -x "$ROOT/i386/tarvolin_abi_tests" ]; then run32 "$ROOT/i386/tarvolin_abi_tests" --gtest_brief=1; fi
+run32 "$ROOT/i386/tarvolin_audio_path_tests" --gtest_brief=1
+# MTS-ESP: one process per scenario, as ctest runs them.
+TARVOLIN_LIBMTS="$ROOT/i386/no-such-dir/libMTS.so" run32 "$ROOT/i386/tarvolin_mts_tests" --gtest_brief=1 \
+  --gtest_filter='MtsWithoutLibrary.*'
+for t in WithoutAMasterNothingChanges AMasterTunesNewNotes AFilteredNoteStartsNoVoiceAndItsNoteOffDoesNoHarm; do
+  TARVOLIN_LIBMTS="$ROOT/i386/libMTS-standin.so" run32 "$ROOT/i386/tarvolin_mts_tests" --gtest_brief=1 \
+    --gtest_filter="MtsStandIn.$t"
+done
 
 step "fuzz targets (${FUZZ_SECONDS}s each)"
 if ls fuzz/*.cpp >/dev/null 2>&1; then

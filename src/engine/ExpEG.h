@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/ForceInline.h"
+
 #include "engine/EG.h"
 
 // Exponential ADSR (Filter EG, Amp EG). Each stage approaches a target beyond its end level (10/9 in
@@ -24,7 +26,7 @@ class ExpEG final : public EG {
   void NoteOn() override;
   void NoteOff() override;
   void SetSampleRate(double rate) override;
-  void Process() override {
+  TARVOLIN_FORCE_INLINE void Process() override {
     if (stage_ == kIdle) return;
     output_ = output_ + (targetOrStep_ - output_) * coefficient_;
     if (stage_ == kAttack) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/ForceInline.h"
+
 // A second-order section with symmetric feed-forward coefficients (b2 = b0), as used for the
 // oscillators' FM smoothing and the chorus's band limits. Subclasses supply the coefficient design.
 class Filter {
@@ -25,7 +27,7 @@ class Filter {
 
   // One sample. A NaN (or infinite) input counts as silence and a NaN result restarts from silence,
   // so a single bad value never locks the section up.
-  double Process(double x) {
+  TARVOLIN_FORCE_INLINE double Process(double x) {
     if (!(x >= -kLargest && x <= kLargest)) x = 0.0;
     double y = (x + x2_) * b0_ + x1_ * b1_ + y1_ * a1_ + y2_ * a2_;
     if (y != y) y = 0.0;

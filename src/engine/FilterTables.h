@@ -20,9 +20,17 @@ class FilterTables {
   double Rate() const { return rate_; }
   double Omega(int pitch) const { return omega_[static_cast<std::size_t>(pitch)]; }
   double MaxFeedback(int pitch) const { return kmax_[static_cast<std::size_t>(pitch)]; }
+  // The stage terms that follow from omega, kept so that a cutoff sweep costs no division for them:
+  // the pole term (e - 2) / (e + 2) and the stage gains e / (e + 2) (lowpass), 2 / (e + 2) (highpass).
+  double Pole(int pitch) const { return pole_[static_cast<std::size_t>(pitch)]; }
+  double LowpassGain(int pitch) const { return lowGain_[static_cast<std::size_t>(pitch)]; }
+  double HighpassGain(int pitch) const { return highGain_[static_cast<std::size_t>(pitch)]; }
 
  private:
   double rate_;
   std::array<double, kSize> omega_;
   std::array<double, kSize> kmax_;
+  std::array<double, kSize> pole_;
+  std::array<double, kSize> lowGain_;
+  std::array<double, kSize> highGain_;
 };

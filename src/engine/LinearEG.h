@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/ForceInline.h"
+
 #include "engine/EG.h"
 
 // Linear ADSR (Lin EG 1, Lin EG 2). Times arrive as the squared knob values: a segment lasts
@@ -17,28 +19,20 @@ class LinearEG final : public EG {
   void NoteOn() override;
   void NoteOff() override;
   void SetSampleRate(double rate) override;
-  void Process() override {
-    switch (stage_) {
-      case kAttack:
-        output_ += targetOrStep_;
-        if (output_ > 1.0) EnterDecay();
-        break;
-      case kDecay:
-        output_ += targetOrStep_;
-        if (output_ <= sustain_) {
-          output_ = sustain_;
-          stage_ = kSustain;
-        }
-        break;
-      case kRelease:
-        output_ += targetOrStep_;
-        if (output_ <= 0.0) {
-          output_ = 0.0;
-          stage_ = kIdle;
-        }
-        break;
-      default:
-        break;
+  TARVOLIN_FORCE_INLINE void Process() override {
+    // Most of the time an envelope holds its sustain level or is idle: one test for both.
+    if (stage_ == kSustain || static_cast<std::uint32_t>(stage_ - kAttack) > kRelease - kAttack) return;
+    output_ += targetOrStep_;
+    if (stage_ == kAttack) {
+      if (output_ > 1.0) EnterDecay();
+    } else if (stage_ == kDecay) {
+      if (output_ <= sustain_) {
+        output_ = sustain_;
+        stage_ = kSustain;
+      }
+    } else if (output_ <= 0.0) {  // release
+      output_ = 0.0;
+      stage_ = kIdle;
     }
   }
   bool IsActive() const override { return stage_ != kIdle; }

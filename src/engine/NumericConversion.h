@@ -26,11 +26,11 @@ inline std::int32_t RoundHalfAwayToInt32(double x) {
   if (!(x > -2147483648.5)) return x != x ? 0 : std::numeric_limits<std::int32_t>::min();
   if (!(x < 2147483647.5)) return std::numeric_limits<std::int32_t>::max();
   // The truncated value is exact and so is the remaining fraction, so the comparison with 0.5 is too.
-  std::int64_t i = static_cast<std::int64_t>(x);
+  // Without branches: the rounding direction of audio-rate values is unpredictable.
+  const std::int64_t i = static_cast<std::int64_t>(x);
   const double fraction = x - static_cast<double>(i);
-  if (fraction >= 0.5) ++i;
-  else if (fraction <= -0.5) --i;
-  return static_cast<std::int32_t>(i);
+  return static_cast<std::int32_t>(i + static_cast<std::int64_t>(fraction >= 0.5) -
+                                   static_cast<std::int64_t>(fraction <= -0.5));
 }
 
 // A sample rate that is not a positive finite number has no meaningful rate-dependent values; the

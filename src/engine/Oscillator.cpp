@@ -7,6 +7,9 @@ namespace {
 // Reads silence: an oscillator that has not been given a table yet.
 const WaveTable kNoTable;
 
+// Read in place of a wave the table does not have.
+const std::int16_t kSilentWave[kWaveLength] = {};
+
 constexpr double kSmootherOmega = 12566.370614359172;  // 2 pi * 2000 Hz
 constexpr double kButterworthQ = 0.7071067811865476;
 constexpr double kSmootherQ = 0.7363961030678928;
@@ -103,6 +106,32 @@ void Oscillator::ControlTick(double basePitch, double modulation) {
   }
   increment_ = tables_->Increment(pitch_);
   level_ = tables_->Level(pitch_);
+}
+
+void Oscillator::Prepare() {
+  const WaveTable& table = *table_;
+  const std::int16_t* samples = table.Level(static_cast<int>(level_));
+  const bool readable = table.IsValid() && samples != nullptr;
+  const auto count = static_cast<std::uint32_t>(table.WaveCount());
+  const auto waveAt = [&](std::int32_t wave) {
+    const auto w = static_cast<std::uint32_t>(wave);
+    return readable && w < count ? samples + static_cast<std::size_t>(w) * kWaveLength : kSilentWave;
+  };
+  masterWrapped_ = master_ != nullptr ? &master_->wrapped_ : &kNeverWrapped;
+  wave0Samples_ = waveAt(wave_);
+  wave1Samples_ = waveAt(nextWave_);
+  switch (table.Identifier()) {
+    case 0:
+      readMode_ = ReadMode::kSaw;
+      break;
+    case 1:
+    case 2:
+      readMode_ = ReadMode::kDifference;
+      break;
+    default:
+      readMode_ = interpolate_ ? ReadMode::kCrossfade : ReadMode::kRaw;
+      break;
+  }
 }
 
 void Oscillator::Restart() {

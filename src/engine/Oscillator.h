@@ -3,6 +3,11 @@
 #include <cstdint>
 #include <memory>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "engine/ForceInline.h"
 #include "engine/LowPass.h"
 #include "engine/NumericConversion.h"
 #include "engine/OscillatorTables.h"
@@ -52,6 +57,14 @@ class Oscillator {
   // One output sample, -1 ... 1. fmInput is the linear-FM phase input in cycles.
   double Render(double fmInput);
 
+  // The voice's render loop: Prepare once for a stretch of samples in which neither the table nor
+  // the wave position and level change (between control ticks), then RenderPrepared per sample; the
+  // results are those of Render. smoothFm false promises that the FM input is 0 and the smoother at
+  // rest for the whole stretch, so its step is left out.
+  void Prepare();
+  double RenderPrepared(double fmInput, bool smoothFm);
+  bool FmSmootherAtRest() const { return fmSmoother_.IsSilent(); }
+
   // State, for the voice (hard sync, muting) and for tests.
   bool IsMuted() const { return muted_; }
   bool Wrapped() const { return wrapped_; }
@@ -80,6 +93,16 @@ class Oscillator {
   void UpdatePitchOffset() { pitchOffset_ = octave_ * 1536 + semitone_ * 128 + fine_; }
   void SyncToMaster();
   double Read(std::uint32_t index) const;
+  double ReadPrepared(std::uint32_t index) const;
+
+  enum class ReadMode : std::uint8_t { kSaw, kDifference, kCrossfade, kRaw };
+  // Set by Prepare: the two waves read (a silent wave where the table has none) and how.
+  const std::int16_t* wave0Samples_ = nullptr;
+  // The sync master's wrapped flag, or a flag that never rises.
+  const bool* masterWrapped_ = &kNeverWrapped;
+  static constexpr bool kNeverWrapped = false;
+  const std::int16_t* wave1Samples_ = nullptr;
+  ReadMode readMode_ = ReadMode::kRaw;
 
   const WaveTable* table_;
   const Oscillator* master_ = nullptr;
@@ -108,7 +131,7 @@ class Oscillator {
   std::int32_t secondReadOffset_ = 0;
 };
 
-inline void Oscillator::SyncToMaster() {
+TARVOLIN_FORCE_INLINE void Oscillator::SyncToMaster() {
   // Restart from the start phase, advanced by the part of this sample that has passed since the
   // master wrapped: the master's phase after its wrap is that part of its increment.
   auto phase = static_cast<std::uint32_t>(
@@ -120,7 +143,7 @@ inline void Oscillator::SyncToMaster() {
   phase_ = static_cast<std::int32_t>(phase);
 }
 
-inline double Oscillator::Read(std::uint32_t index) const {
+TARVOLIN_FORCE_INLINE double Oscillator::Read(std::uint32_t index) const {
   const WaveTable& table = *table_;
   const std::int16_t* samples = table.Level(static_cast<int>(level_));
   if (!table.IsValid() || samples == nullptr) return 0.0;
@@ -142,7 +165,7 @@ inline double Oscillator::Read(std::uint32_t index) const {
   }
 }
 
-inline double Oscillator::Render(double fmInput) {
+TARVOLIN_FORCE_INLINE double Oscillator::Render(double fmInput) {
   double out = 0.0;
   if (!muted_) {
     if (master_ != nullptr && master_->wrapped_) SyncToMaster();
@@ -157,9 +180,74 @@ inline double Oscillator::Render(double fmInput) {
         ((static_cast<std::uint32_t>(phase_) + static_cast<std::uint32_t>(offset)) >> 16) & 2047u;
     out = Read(index);
   }
-  phase_ = static_cast<std::int32_t>(static_cast<std::uint32_t>(phase_) +
-                                     static_cast<std::uint32_t>(increment_));
-  wrapped_ = phase_ >= kPhaseCycle;
-  if (wrapped_) phase_ &= kPhaseMask;
+  const auto phase = static_cast<std::int32_t>(static_cast<std::uint32_t>(phase_) +
+                                               static_cast<std::uint32_t>(increment_));
+  wrapped_ = phase >= kPhaseCycle;
+  phase_ = wrapped_ ? phase & kPhaseMask : phase;
+  return out;
+}
+
+#if defined(__SSE2__)
+// Two table samples as Oscillator::SampleValue gives them, converted side by side.
+TARVOLIN_FORCE_INLINE __m128d SampleValues(std::int16_t a, std::int16_t b) {
+  const __m128d d = _mm_mul_pd(_mm_cvtepi32_pd(_mm_setr_epi32(a, b, 0, 0)), _mm_set1_pd(1.0 / 32767.0));
+  return _mm_cvtps_pd(_mm_cvtpd_ps(d));
+}
+#endif
+
+TARVOLIN_FORCE_INLINE double Oscillator::ReadPrepared(std::uint32_t index) const {
+  const std::int16_t* w0 = wave0Samples_;
+#if defined(__SSE2__)
+  switch (readMode_) {
+    case ReadMode::kSaw: {
+      const __m128d v = SampleValues(w0[index], w0[(index + static_cast<std::uint32_t>(secondReadOffset_)) & 2047u]);
+      return (_mm_cvtsd_f64(v) + _mm_cvtsd_f64(_mm_unpackhi_pd(v, v))) * 0.5;
+    }
+    case ReadMode::kDifference: {
+      const __m128d v = SampleValues(w0[index], w0[(index + static_cast<std::uint32_t>(secondReadOffset_)) & 2047u]);
+      return _mm_cvtsd_f64(v) - _mm_cvtsd_f64(_mm_unpackhi_pd(v, v));
+    }
+    case ReadMode::kCrossfade: {
+      const __m128d v = _mm_mul_pd(SampleValues(wave1Samples_[index], w0[index]), _mm_setr_pd(weight1_, weight0_));
+      return _mm_cvtsd_f64(v) + _mm_cvtsd_f64(_mm_unpackhi_pd(v, v));
+    }
+    default:
+      return SampleValue(w0[index]);
+  }
+#else
+  switch (readMode_) {
+    case ReadMode::kSaw:
+      return (static_cast<double>(SampleValue(w0[index])) +
+              static_cast<double>(SampleValue(w0[(index + static_cast<std::uint32_t>(secondReadOffset_)) & 2047u]))) *
+             0.5;
+    case ReadMode::kDifference:
+      return static_cast<double>(SampleValue(w0[index])) -
+             static_cast<double>(SampleValue(w0[(index + static_cast<std::uint32_t>(secondReadOffset_)) & 2047u]));
+    case ReadMode::kCrossfade:
+      return static_cast<double>(SampleValue(wave1Samples_[index])) * weight1_ +
+             static_cast<double>(SampleValue(w0[index])) * weight0_;
+    default:
+      return SampleValue(w0[index]);
+  }
+#endif
+}
+
+TARVOLIN_FORCE_INLINE double Oscillator::RenderPrepared(double fmInput, bool smoothFm) {
+  double out = 0.0;
+  if (!muted_) {
+    if (*masterWrapped_) SyncToMaster();
+    std::int32_t offset = 0;
+    if (smoothFm && (fmInput != 0.0 || !fmSmoother_.IsSilent())) {
+      const double y = fmSmoother_.Process(fmInput);
+      offset = RoundHalfAwayToInt32(y * static_cast<double>(kPhaseCycle));
+    }
+    const std::uint32_t index =
+        ((static_cast<std::uint32_t>(phase_) + static_cast<std::uint32_t>(offset)) >> 16) & 2047u;
+    out = ReadPrepared(index);
+  }
+  const auto phase = static_cast<std::int32_t>(static_cast<std::uint32_t>(phase_) +
+                                               static_cast<std::uint32_t>(increment_));
+  wrapped_ = phase >= kPhaseCycle;
+  phase_ = wrapped_ ? phase & kPhaseMask : phase;
   return out;
 }

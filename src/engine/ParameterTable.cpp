@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/NumericConversion.h"
 #include "engine/PitchFunction.h"
 #include "shell/IPlugBase.h"
 #include "shell/TextFormat.h"
@@ -308,5 +309,108 @@ void CreateParameterTable(IPlugBase& plug) {
     if (p == nullptr) continue;
     p->SetKindInt();
     p->InitDouble("reserved", 0, 0, 1, 1, 1);
+  }
+}
+
+double EngineValue(int index, double v, double n) {
+  using namespace param;
+  const auto quadratic = [v](double k) { return v * std::fabs(v) * k; };
+  const auto on = [n]() { return n >= 0.5 ? 1.0 : 0.0; };
+  switch (index) {
+    case kMasterTune:
+      return v * 128.0;
+    case kNumberOfVoices: {
+      // 1, 2, 4 ... 64 by index.
+      int i = static_cast<int>(std::lround(v));
+      i = i < 0 ? 0 : (i > 6 ? 6 : i);
+      return static_cast<double>(1 << i);
+    }
+    case kUnisonMode:
+      return v >= 0.5 ? 1.0 : 0.0;
+    case kUnisonDetune:
+      return n * 128.0;
+    case kUnisonSpread:
+      return n;
+    case kXMode:
+    case kPortamentoLegato:
+    case kOsc1On:
+    case kOsc2On:
+    case kOsc3On:
+    case kRestartMode1:
+    case kRestartMode2:
+    case kRestartMode3:
+    case kLinearFm2Modulator:
+    case kLinearFm3Modulator:
+    case kChorusOn:
+    case kFilterEgTrigger:
+    case kAmpEgTrigger:
+    case kLinEg1Trigger:
+    case kLinEg2Trigger:
+    case kMg1SyncToHost:
+    case kMg2SyncToHost:
+    case kVibratoSyncToHost:
+      return on();
+    case kPitchBendRange:
+      return v * 128.0;
+    case kStartPhase1:
+    case kStartPhase2:
+    case kStartPhase3:
+    case kLinearFm2Depth:
+    case kLinearFm3Depth:
+    case kLevelOsc1:
+    case kLevelOsc2:
+    case kLevelOsc3:
+    case kLevelNoise:
+    case kPanOsc1:
+    case kPanOsc2:
+    case kPanOsc3:
+    case kPanNoise:
+    case kFilterResonance:
+      return n;
+    case kOctave1:
+    case kOctave2:
+    case kOctave3:
+      return std::trunc(v) - 1.0;
+    case kPitch1:
+    case kPitch2:
+    case kPitch3:
+    case kMg1Waveform:
+    case kMg2Waveform:
+    case kMg1SyncRate:
+    case kMg2SyncRate:
+    case kVibratoSyncRate:
+      return std::trunc(v);
+    case kTune1:
+    case kTune2:
+    case kTune3:
+      return RoundHalfAwayToInt32(v * 64.0);
+    case kFrequencyMod1Amount:
+    case kFrequencyMod2Amount:
+    case kFrequencyMod3Amount:
+      return quadratic(6145.0);
+    case kFilterCutoff:
+      return n * 17281.0;
+    case kFilterKeyTrack:
+      return v * 128.0;
+    case kFilterEgIntensity:
+      return quadratic(15361.0);
+    case kFilterCfmAmount:
+      return quadratic(12289.0);
+    case kChorusSpeed:
+    case kMg1Frequency:
+    case kMg2Frequency:
+    case kVibratoFrequency:
+      return v > 0.0 ? std::trunc(1000.0 / v) : 0.0;
+    case kLinEg1Attack:
+    case kLinEg1Decay:
+    case kLinEg1Release:
+    case kLinEg2Attack:
+    case kLinEg2Decay:
+    case kLinEg2Release:
+      return v * v;
+    case kVibratoModAmount:
+      return v * std::fabs(v);
+    default:
+      return v;
   }
 }

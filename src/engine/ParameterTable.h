@@ -201,3 +201,9 @@ void FormatBalance(double value, char* text, std::size_t capacity);         // "
 // Initialises every parameter of plug in index order (names, kinds, ranges, defaults, steps,
 // shapes, label lists and formatters). Sends nothing to the engine.
 void CreateParameterTable(IPlugBase& plug);
+
+// The value the engine receives when parameter index changes, from the parameter's plain value and
+// its normalised value: pitch units for pitch-like parameters, periods in control ticks for the
+// generator frequencies, counts and switches as numbers (1 = on). Indices without a conversion pass
+// the plain value.
+double EngineValue(int index, double value, double normalised);

@@ -22,6 +22,18 @@ class RandomSequence {
   }
 
   std::int32_t State() const { return state_.load(std::memory_order_relaxed); }
+  // Continues the sequence from a state seen before (a render that must repeat exactly).
+  void SetState(std::int32_t state) { state_.store(state, std::memory_order_relaxed); }
+
+  // The next count values, as count calls of Next give them.
+  void Fill(double* values, int count) {
+    auto state = static_cast<std::uint32_t>(state_.load(std::memory_order_relaxed));
+    for (int i = 0; i < count; ++i) {
+      state *= 16807u;
+      values[i] = static_cast<double>(static_cast<std::int32_t>(state)) * 4.6566129e-10;
+    }
+    state_.store(static_cast<std::int32_t>(state), std::memory_order_relaxed);
+  }
 
  private:
   std::atomic<std::int32_t> state_;

@@ -1,17 +1,29 @@
 #pragma once
 
+#include <array>
+#include <memory>
+#include <vector>
+
+#include "engine/Chorus.h"
+#include "engine/ModulationGenerator.h"
+#include "engine/TempoClocks.h"
+#include "engine/Voice.h"
+#include "synth/MidiEventQueue.h"
 #include "synth/Synth.h"
 #include "wavetable/WaveTableStore.h"
 
-// The product: a polyphonic wave-table synthesizer. Owns the sound engine below the Synth layer.
+// The product: a polyphonic wave-table synthesizer. Owns the sound engine below the Synth layer: 64
+// voices, the three wave tables and user slots, the modulation generators MG 1, MG 2 and Vibrato with
+// the tempo clocks they follow, the chorus, and the instrument-wide controller values.
 //
-// The engine plugs in here: 64 voices, three wave tables and three user wave-table slots, the
-// modulation generators (MG 1, MG 2, Vibrato), the chorus and the wave-table catalogue, built in the
-// constructor before the parameters are created; OnReset rebuilds what depends on the sample rate,
-// OnParameterChanged routes each parameter to instrument-wide state or the voices, RenderBlock runs
-// the voices.
+// MIDI arrives through HandleMidiMessage into the Synth layer's queue; the render loop takes it at
+// the control ticks (one per millisecond of audio) and plays notes at their exact sample. Parameter
+// changes from every source end in OnParameterChanged, which converts the value once and updates the
+// instrument or all 64 voices.
 class Tarvolin : public Synth {
  public:
+  static constexpr int kVoices = 64;
+
   static const PluginInfo& Identity();
 
   explicit Tarvolin(HostCallback host);
@@ -29,6 +41,16 @@ class Tarvolin : public Synth {
   bool SerializeProgramState(ChunkBuffer& chunk) override;
   int UnserializeProgramState(const ChunkBuffer& chunk, int pos) override;
 
+  // Clears the held notes and pending note events, lifts the sustain pedal and releases every voice.
+  void SilenceAllVoices() override;
+
+  // SilenceAllVoices, then every voice stops at once.
+  void KillAllVoices();
+  // Copies oscillator from's settings to oscillator to (0 ... 2) as the editor's "Copy Settings to
+  // Oscillator" does; oscillator 1's AM settings are never copied, the sync and linear-FM settings
+  // only between oscillators 2 and 3.
+  void CopyOscillatorSettings(int from, int to);
+
   // True until construction has recalled the first program; wave-table changes build no tables
   // while it is set.
   bool Constructing() const { return waveTables_.Constructing(); }
@@ -37,7 +59,83 @@ class Tarvolin : public Synth {
   WaveTableStore& WaveTables() { return waveTables_; }
   const WaveTableStore& WaveTables() const { return waveTables_; }
 
+  // Engine state, for the editor and for tests.
+  const Voice& GetVoice(int i) const { return voices_[static_cast<std::size_t>(i < 0 ? 0 : (i >= kVoices ? kVoices - 1 : i))]; }
+  int VoiceCount() const { return voiceCount_; }
+  bool Unison() const { return unison_; }
+  bool XMode() const { return xMode_; }
+  int XModeIndex() const { return xModeIndex_; }
+  double Volume() const { return volume_; }
+  double MasterTune() const { return masterTune_; }
+  double UnisonGain() const { return unisonGain_; }
+  double ModWheel() const { return modWheel_; }
+  double PitchBend() const { return pitchBend_; }
+  double ChannelAftertouch() const { return channelAftertouch_; }
+  bool SustainPedal() const { return sustain_; }
+  bool ChorusOn() const { return chorusOn_; }
+  std::int32_t StampCounter() const { return stampCounter_; }
+  // MG 1, MG 2, Vibrato.
+  const ModulationGenerator& Generator(int g) const { return generators_[static_cast<std::size_t>(g < 0 ? 0 : (g > 2 ? 2 : g))]; }
+  const TempoClocks& Clocks() const { return clocks_; }
+  const Chorus& GetChorus() const { return chorus_; }
+  int PendingNoteEvents() const { return noteEvents_.Size(); }
+
+  // Renders voice by voice, sample by sample, in the order the engine is defined by (slower). The
+  // block renderer must give exactly the same samples; tests compare the two.
+  void SetReferenceRendering(bool on) { referenceRendering_ = on; }
+
  private:
+  void EngineReset();
+  void ResizeBuffers();
+  void StartControlTick();
+  void ProcessMidiAtTick();
+  void QueueNoteEvent(MidiMessage message);
+  void RenderChunk(double* left, double* right, int count);
+  void RenderVoices(double* left, double* right, int count);
+  void ApplyNoteEvent(const MidiMessage& message);
+  void NoteOn(int note, int velocity);
+  void NoteOff(int note);
+  void SetSustain(bool pedal);
+  void DistributeDetune();
+  void DistributeSpread();
+  void TellVoices(int index, double engineValue, double normalised);
+
   WaveTableStore waveTables_;
+  std::unique_ptr<Voice[]> voices_;
+  std::array<ModulationGenerator, 3> generators_;
+  TempoClocks clocks_;
+  Chorus chorus_;
+  // Note on/off and sustain messages of the current control tick, offsets relative to its start.
+  MidiEventQueue noteEvents_;
+
   double lastSampleRate_ = -1.0;
+  int voiceCount_ = kVoices;
+  bool unison_ = false;
+  bool xMode_ = false;
+  int xModeIndex_ = -1;
+  std::array<bool, 3> oscOn_ = {true, true, true};
+  double volume_ = 0.5;
+  double masterTune_ = 0.0;
+  double unisonDetune_ = 0.0;
+  double unisonSpread_ = 0.0;
+  double unisonGain_ = 0.125;
+  double modWheel_ = 0.0;
+  double pitchBend_ = 0.0;
+  double channelAftertouch_ = 0.0;
+  bool sustain_ = false;
+  std::int32_t stampCounter_ = 0;
+  bool chorusOn_ = false;
+  double dryGain_ = 0.7071067811865476;
+  double wetGain_ = 0.7071067811865476;
+  std::array<bool, 3> syncFlags_ = {false, false, false};
+
+  // Samples of the current control tick already rendered (a tick may span two blocks).
+  int tickPosition_ = 0;
+  bool referenceRendering_ = false;
+  // Scratch for one control tick: the voice mix and the noise values the voices draw.
+  std::vector<double> mixLeft_;
+  std::vector<double> mixRight_;
+  std::vector<double> noise_;
+  std::vector<double> dropLeft_;
+  std::vector<double> dropRight_;
 };

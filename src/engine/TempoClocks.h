@@ -31,6 +31,28 @@ class TempoClocks {
     if (position_ >= earliestBoundary_) PassBoundaries();
   }
 
+  // samples calls of Step, with the song position kept in a register between boundaries.
+  void Advance(int samples) {
+    while (samples > 0) {
+      double p = position_;
+      const double boundary = earliestBoundary_;
+      int taken = 0;
+      bool passed = false;
+      while (taken < samples) {
+        p += 1.0;
+        ++taken;
+        if (p >= boundary) {
+          passed = true;
+          break;
+        }
+      }
+      position_ = p;
+      steps_ += taken;
+      samples -= taken;
+      if (passed) PassBoundaries();
+    }
+  }
+
   // Samples to the next boundary of note value j (0 ... 19).
   std::int64_t Countdown(int j) const {
     const auto i = static_cast<std::size_t>(j);

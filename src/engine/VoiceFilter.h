@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "engine/FilterTables.h"
+#include "engine/ForceInline.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -36,6 +37,12 @@ class VoiceFilter {
   // units (Filter EG, key tracking, cFM).
   void Process(double& left, double& right, std::int32_t modulation);
 
+  // Several filters over a stretch of samples: filter k processes left[k][j], right[k][j] with
+  // modulation[k][j], exactly as Process would. Where the processor has AVX, two filters share the
+  // vector registers, so that twice the work goes into each instruction.
+  static void ProcessGroup(VoiceFilter* const* filters, int count, double* const* left, double* const* right,
+                           const std::int32_t* const* modulation, int samples);
+
   std::int32_t Type() const { return type_; }
   std::int32_t CurrentCutoff() const { return currentCutoff_; }
   std::int32_t TargetCutoff() const { return targetCutoff_; }
@@ -45,8 +52,14 @@ class VoiceFilter {
 
  private:
   void ResetState();
+  void UpdateResonanceTerms();
   void UpdateCoefficients(int pitch);
   void ProcessStereo(double& left, double& right);
+  // Slew, cutoff index and coefficients for the coming sample.
+  void Advance(std::int32_t modulation);
+  static bool HaveAvx();
+  static void ProcessPairsAvx(VoiceFilter* const* filters, int pairs, double* const* left, double* const* right,
+                              const std::int32_t* const* modulation, int samples);
 #if !defined(__SSE2__)
   double ProcessChannel(double x, int channel);
 #endif
@@ -64,6 +77,10 @@ class VoiceFilter {
   double d_ = 0.0;
   std::int32_t currentCutoff_ = 0;
   std::int32_t lastIndex_ = -1;
+  // From resonance and type: the feedback before the per-pitch limit (resonance, a little less for
+  // Lowpass 12) and the output gain 2 - (2 |resonance - 0.5|)^2.
+  double feedbackScale_ = 0.0;
+  double resonanceGain_ = 1.0;
   std::int32_t slewDirection_ = 0;
   // Stage memories s1 ... s4, each for the left and the right channel.
   double state_[4][2] = {{0.0, 0.0}, {0.01, 0.01}, {0.0, 0.0}, {-0.01, -0.01}};
@@ -72,24 +89,22 @@ class VoiceFilter {
   double denormalOffset_ = 1e-13;
 };
 
-inline void VoiceFilter::UpdateCoefficients(int pitch) {
-  const double e = tables_->Omega(pitch);
-  const double kmax = tables_->MaxFeedback(pitch);
-  const double kr = type_ == kLowpass12 ? resonance_ * 0.985 : resonance_;
-  k_ = kr * kmax;
-  const double spread = 2.0 * (resonance_ - 0.5 < 0.0 ? 0.5 - resonance_ : resonance_ - 0.5);
-  outputGain_ = 2.0 - spread * spread;
-  b_ = (e - 2.0) / (e + 2.0);
-  g_ = type_ == kHighpass24 ? 2.0 / (e + 2.0) : e / (e + 2.0);
+TARVOLIN_FORCE_INLINE void VoiceFilter::UpdateCoefficients(int pitch) {
+  // The resonance terms (feedback scale, output gain) are worked out when resonance or type change.
+  const FilterTables& t = *tables_;
+  k_ = feedbackScale_ * t.MaxFeedback(pitch);
+  b_ = t.Pole(pitch);
+  g_ = type_ == kHighpass24 ? t.HighpassGain(pitch) : t.LowpassGain(pitch);
   g4_ = g_ * g_ * g_ * g_;
   d_ = 1.0 / (k_ * g4_ + 1.0);
+  outputGain_ = resonanceGain_;
 }
 
 #if defined(__SSE2__)
 
 // Both channels at once: they share every coefficient, so the same operations run on the two lanes
 // of a vector and give exactly the results of the scalar steps below.
-inline void VoiceFilter::ProcessStereo(double& left, double& right) {
+TARVOLIN_FORCE_INLINE void VoiceFilter::ProcessStereo(double& left, double& right) {
   const __m128d zero = _mm_setzero_pd();
   const __m128d offset = _mm_set1_pd(denormalOffset_);
   const auto clean = [&](__m128d v) {  // NaN becomes 0, anything else gets the offset
@@ -135,7 +150,7 @@ inline void VoiceFilter::ProcessStereo(double& left, double& right) {
 
 #else
 
-inline double VoiceFilter::ProcessChannel(double x, int channel) {
+TARVOLIN_FORCE_INLINE double VoiceFilter::ProcessChannel(double x, int channel) {
   const double offset = denormalOffset_;
   if (x != x) x = 0.0;
   else x += offset;
@@ -176,14 +191,14 @@ inline double VoiceFilter::ProcessChannel(double x, int channel) {
   return (type_ == kLowpass12 ? o2 : y) * outputGain_;
 }
 
-inline void VoiceFilter::ProcessStereo(double& left, double& right) {
+TARVOLIN_FORCE_INLINE void VoiceFilter::ProcessStereo(double& left, double& right) {
   left = ProcessChannel(left, 0);
   right = ProcessChannel(right, 1);
 }
 
 #endif
 
-inline void VoiceFilter::Process(double& left, double& right, std::int32_t modulation) {
+TARVOLIN_FORCE_INLINE void VoiceFilter::Advance(std::int32_t modulation) {
   if (currentCutoff_ != targetCutoff_) {
     currentCutoff_ += slewDirection_;
     if (slewDirection_ >= 0) {
@@ -201,6 +216,10 @@ inline void VoiceFilter::Process(double& left, double& right, std::int32_t modul
     lastIndex_ = static_cast<std::int32_t>(p);
     UpdateCoefficients(lastIndex_);
   }
+}
+
+TARVOLIN_FORCE_INLINE void VoiceFilter::Process(double& left, double& right, std::int32_t modulation) {
+  Advance(modulation);
   ProcessStereo(left, right);
   denormalOffset_ = -denormalOffset_;
 }

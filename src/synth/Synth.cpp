@@ -1,26 +1,74 @@
 #include "synth/Synth.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
+#include "engine/PitchFunction.h"
 #include "shell/IPlugEditor.h"
 #include "shell/PresetFile.h"
 #include "shell/Resources.h"
 #include "synth/IniFile.h"
 
-Synth::Synth(const PluginInfo& info, HostCallback host) : IPlugVST(info, host) {
+Synth::Synth(const PluginInfo& info, HostCallback host)
+    : IPlugVST(info, host), midiQueue_(MidiEventQueue::kInitialCapacity, MidiEventQueue::kInitialCapacity) {
   controllerMap_.fill(-1);
   controlInterval_ = static_cast<int>(std::trunc(SampleRate())) / 1000;
   // A missing file is created empty; its absence is not reported here.
   if (config_.Locate()) ReadConfiguration();
+  mts_ = std::make_unique<MtsClient>();
 }
 
-Synth::~Synth() = default;
+Synth::~Synth() {
+  // Deregisters from the MTS-ESP library before anything else goes.
+  mts_.reset();
+}
 
 void Synth::OnReset() {
   PluginLock lock(PluginMutex());
+  midiQueue_.Resize(BlockSize());
+  heldNotes_.Clear();
   controlCountdown_ = 0;
   learnArmed_ = false;
   controlInterval_ = static_cast<int>(std::trunc(SampleRate())) / 1000;
+}
+
+void Synth::QueueMidi(MidiMessage message, bool tickRounding) {
+  long long offset = message.offset;
+  if (controlCountdown_ >= 1) offset -= controlCountdown_;
+  if (tickRounding && offset > controlInterval_) offset += controlInterval_ / 2;
+  message.offset = static_cast<std::int32_t>(
+      std::clamp<long long>(offset, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+  midiQueue_.Add(message);
+}
+
+std::int32_t Synth::GetNotePitch(int note) const {
+  if (mts_ && mts_->Online()) {
+    // The pitch whose frequency comes closest to the master's, halving the step each time.
+    const double f = mts_->NoteFrequency(note);
+    std::int32_t r = 8640;
+    std::int32_t s = 8640;
+    for (;;) {
+      s /= 2;
+      const double v = PitchToFrequency(r);
+      if (v > f) r -= s;
+      else if (v < f) r += s;
+      else break;
+      if (s == 0) break;
+    }
+    return r;
+  }
+  return tuning_.NotePitch(note);
+}
+
+std::string Synth::GetTuningName(int index) const {
+  if (mts_ && mts_->Online()) {
+    const char* name = mts_->ScaleName();
+    std::size_t length = 0;
+    while (length < TuningState::kNameSize - 1 && name[length] != '\0') ++length;
+    return std::string(name, length);
+  }
+  return tuning_.GetTuningName(index);
 }
 
 void Synth::OnParameterChanged(int index) {

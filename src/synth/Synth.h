@@ -2,12 +2,17 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <string>
 
 #include "shell/ChunkBuffer.h"
 #include "shell/IPlugVST.h"
 #include "synth/Configuration.h"
 #include "synth/ILearnControl.h"
+#include "synth/HeldNoteMap.h"
+#include "synth/MidiEventQueue.h"
 #include "synth/MidiMessage.h"
+#include "tuning/MtsClient.h"
 #include "tuning/TuningState.h"
 
 class IPlugEditor;
@@ -97,12 +102,38 @@ class Synth : public IPlugVST {
   TuningState& Tuning() { return tuning_; }
   const TuningState& Tuning() const { return tuning_; }
 
+  // Start pitch of a MIDI note for a voice: from the MTS-ESP master while one is connected (the pitch
+  // whose frequency is closest to the master's, found by bisection), else from the active tuning
+  // table (0 outside 0 ... 127).
+  std::int32_t GetNotePitch(int note) const;
+  // Name of tuning 0 ... 14 (above 14, the current one); while an MTS-ESP master is connected, the
+  // master's scale name instead.
+  std::string GetTuningName(int index) const;
+  // This instance's MTS-ESP registration (null only while the instance is being built or destroyed).
+  const MtsClient* Mts() const { return mts_.get(); }
+
+  // MIDI waiting for the render loop, and the keys held.
+  MidiEventQueue& MidiQueue() { return midiQueue_; }
+  const MidiEventQueue& MidiQueue() const { return midiQueue_; }
+  const HeldNoteMap& HeldNotes() const { return heldNotes_; }
+  // velocity > 0 records a held note (replacing its velocity), velocity <= 0 removes it.
+  void RecordHeldNote(int note, int velocity) { heldNotes_.Record(note, velocity); }
+
  protected:
   // Reports every parameter's normalised value to the host.
   void ReportAllParameters();
 
   // Completes a binding (or an unbinding) once learn has captured what it waits for.
   void LearnStep();
+
+  // Queues a message for the render loop. Offsets arrive relative to the coming block; the queue
+  // keeps them relative to the next control tick, which lies countdown samples into the block when
+  // the previous block ended inside a tick. With tickRounding, a message later than the first tick
+  // moves to the nearest tick instead of the earlier one.
+  void QueueMidi(MidiMessage message, bool tickRounding);
+
+  MidiEventQueue midiQueue_;
+  HeldNoteMap heldNotes_;
 
   // The editor object; set by the editor work when the frame exists.
   IPlugEditor* editor_ = nullptr;
@@ -127,6 +158,6 @@ class Synth : public IPlugVST {
   Configuration config_;
   ILearnControl* learnControl_ = nullptr;
 
-  // Plugs in here with the MIDI input work: the MIDI event queue (1024 messages, sized to the block
-  // on reset) and the held-note map. With the MTS-ESP work: the client record, created last.
+  // Created last in construction, released first in destruction.
+  std::unique_ptr<MtsClient> mts_;
 };

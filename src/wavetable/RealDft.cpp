@@ -1,5 +1,6 @@
 #include "wavetable/RealDft.h"
 
+#include <dlfcn.h>
 #include <fftw3.h>
 
 #include <mutex>
@@ -10,6 +11,16 @@ struct Plans {
   fftwf_plan forward = nullptr;
   fftwf_plan inverse = nullptr;
 };
+
+// The planner keeps its own caches for the life of the transform library. If the host unloads
+// the plug-in and the transform library went with it, those caches would be lost, unreachable, on
+// every load; keeping the library loaded (it is small and may be shared with the host) keeps them
+// owned by it instead.
+void PinTransformLibrary() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&fftwf_execute), &info) == 0 || info.dli_fname == nullptr) return;
+  (void)dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+}
 
 // Made once, on first use, and kept for the life of the process: a plan is shared read-only by
 // every thread that executes it on its own arrays. The planner itself must not run on two threads
@@ -28,6 +39,7 @@ Plans MakePlans() {
   }
   fftwf_free(wave);
   fftwf_free(bins);
+  PinTransformLibrary();
   return plans;
 }
 

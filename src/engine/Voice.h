@@ -1,0 +1,318 @@
+#pragma once
+
+#include <cstdint>
+
+#include "engine/ExpEG.h"
+#include "engine/ForceInline.h"
+#include "engine/LinearEG.h"
+#include "engine/ModulationRouting.h"
+#include "engine/Oscillator.h"
+#include "engine/NumericConversion.h"
+#include "engine/VoiceFilter.h"
+
+// One voice of the instrument: three wave-table oscillators and noise, mixed with levels and pans,
+// through the ladder filter and the amplifier, shaped by two exponential envelopes (Filter EG, Amp
+// EG), two linear envelopes (Lin EG 1, Lin EG 2) and the modulation sources of the voice.
+//
+// The product class owns 64 voices, hands every voice parameter to all of them, starts and releases
+// notes, runs one control tick per voice in use every millisecond and asks each voice in use for its
+// samples. All modulation that changes only with parameters, generators or ticks is worked out at
+// the control tick; the per-sample path multiplies precomputed factors.
+class Voice {
+ public:
+  static constexpr int kOscillators = 3;
+  static constexpr int kEnvelopes = 4;
+  // Envelope numbers: Filter EG, Amp EG, Lin EG 1, Lin EG 2.
+  enum Envelope : int { kFilterEg = 0, kAmpEg = 1, kLinEg1 = 2, kLinEg2 = 3 };
+  static constexpr std::int32_t kInitialNote = 48;
+
+  // Instrument-wide values the voice reads by reference.
+  struct Links {
+    const double* modWheel = nullptr;           // 0 ... 1
+    const double* pitchBend = nullptr;          // -1 ... 1
+    const double* channelAftertouch = nullptr;  // 0 ... 1
+    const double* generator[3] = {nullptr, nullptr, nullptr};  // MG 1, MG 2, Vibrato outputs
+  };
+
+  Voice();
+  Voice(const Voice&) = delete;
+  Voice& operator=(const Voice&) = delete;
+
+  void SetLinks(const Links& links);
+  // Oscillator o (0 ... 2) reads this table from now on.
+  void LinkTable(int oscillator, const WaveTable* table) { osc_[Index3(oscillator)].SetTable(table); }
+  // Oscillator o's table was rebuilt or reselected.
+  void MarkTableChanged(int oscillator) { osc_[Index3(oscillator)].MarkTableChanged(); }
+
+  // Stops the voice and gives every sound object the new rate: gate, active and sustained off,
+  // pitch and note at note 48, velocity 0, stamp 0.
+  void SetSampleRate(double rate);
+
+  // One parameter (index 0 ... 152) with its engine value and normalised value.
+  void ApplyParameter(int index, double engineValue, double normalised);
+
+  // Starts a note at targetPitch (pitch units, the owner's note pitch for note). xModeIndex picks the
+  // oscillator that sounds in X-Mode (negative: the first).
+  void NoteOn(int note, int velocity, std::int32_t stamp, int xModeIndex, std::int32_t targetPitch);
+  // The key is up: the envelopes release unless the sustain pedal holds the voice.
+  void Release();
+  // Sustain pedal down or up; up releases a voice whose key is already up.
+  void Sustain(bool pedal);
+  // Gate off and all envelopes released (the instrument's silencing).
+  void ReleaseAll();
+  // Stops at once: active and gate off, envelopes idle.
+  void Kill();
+
+  // Once per control tick for a voice in use (unforced), and at note-on (forced).
+  void ControlTick(bool forced);
+
+  // Adds one stereo sample to left and right; noise is the next value of the noise sequence, drawn
+  // by the caller in render order. Does nothing when idle (an idle voice's last oscillator outputs
+  // are 0, as the rendering of idle voices leaves them).
+  void Render(double& left, double& right, double noise);
+  // Adds count samples to left[0 ...] and right[0 ...], exactly as count calls of Render would, with
+  // the noise values noise[0], noise[stride], noise[2 * stride] ...
+  void RenderChunk(double* left, double* right, int count, const double* noise, int noiseStride);
+  // Two sounding voices over the same samples, first before second in each sample's sum, exactly as
+  // RenderChunk of first and then of second. Their work interleaves, so the long dependency chains
+  // of one voice (filter feedback, linear FM) overlap with the other's.
+  static void RenderPair(Voice& first, Voice& second, double* left, double* right, int count,
+                         const double* noiseFirst, const double* noiseSecond, int noiseStride);
+  // Up to kMaxGroup sounding voices over the same samples, in the order given (voice k before voice
+  // k + 1 in each sample's sum), exactly as RenderChunk of each in turn: noise[k] are voice k's noise
+  // values. The filters of the group run side by side, so their feedback chains overlap.
+  static constexpr int kMaxGroup = 4;
+  static void RenderGroup(Voice* const* voices, int voiceCount, double* left, double* right, int count,
+                          const double* const* noise, int noiseStride);
+
+  // Set by the product class: unison detune offset (pitch units) and unison pan gains.
+  void SetUnisonOffset(double pitch) { unisonOffset_ = pitch; }
+  void SetUnisonPan(double left, double right) {
+    unisonLeft_ = left;
+    unisonRight_ = right;
+  }
+  void SetPolyAftertouch(double value) { polyAftertouch_ = value; }
+
+  bool Active() const { return active_; }
+  bool Gate() const { return gate_; }
+  bool Sustained() const { return sustained_; }
+  std::int32_t Note() const { return note_; }
+  std::int32_t Velocity() const { return velocity_; }
+  std::int32_t Stamp() const { return stamp_; }
+  std::int32_t XModeIndex() const { return xModeIndex_; }
+  double CurrentPitch() const { return currentPitch_; }
+  std::int32_t TargetPitch() const { return targetPitch_; }
+  double GlideStep() const { return glideStep_; }
+  std::int32_t GlideTicksLeft() const { return glideTicks_; }
+  double UnisonOffset() const { return unisonOffset_; }
+  double UnisonLeft() const { return unisonLeft_; }
+  double UnisonRight() const { return unisonRight_; }
+  double PolyAftertouch() const { return polyAftertouch_; }
+  double PanLeft(int channel) const { return panLeft_[Index4(channel)]; }
+  double PanRight(int channel) const { return panRight_[Index4(channel)]; }
+  const Oscillator& Osc(int o) const { return osc_[Index3(o)]; }
+  const VoiceFilter& Filter() const { return filter_; }
+  const EG& Env(int e) const;
+  // The envelope's value as a modulation source (F-EG, A-EG, EG 1, EG 2).
+  double EnvelopeSource(int e) const { return egSource_[Index4(e)]; }
+  double AmplifierFactor() const { return ampFactor_; }
+  double KeyTrackOffset() const { return keyTrackOffset_; }
+
+ private:
+  static std::size_t Index3(int i) { return static_cast<std::size_t>(i < 0 ? 0 : (i > 2 ? 2 : i)); }
+  static std::size_t Index4(int i) { return static_cast<std::size_t>(i < 0 ? 0 : (i > 3 ? 3 : i)); }
+
+  // The value a source parameter selects: nullptr for "OFF" and anything outside the list.
+  const double* SourceFor(double value) const;
+  void ForgetLastOutputs() { last_[0] = last_[1] = last_[2] = 0.0; }
+  // Advances the envelopes and produces this voice's stereo contribution for one sample. Prepared:
+  // the oscillators were prepared for the current stretch of samples (smoothFm tells which of them
+  // need their FM smoother); otherwise each sample reads as the oscillator's own Render does.
+  template <bool kPrepared>
+  void Step(double noise, double& outLeft, double& outRight, const bool* smoothFm);
+  // The part of Step before the filter: envelopes, oscillators, mixer and noise. Gives the filter's
+  // input, its cutoff modulation and the amplifier gain of the sample.
+  template <bool kPrepared>
+  void Sources(double noise, const bool* smoothFm, double& left, double& right, std::int32_t& cutoffModulation,
+               double& gain);
+  template <int kCount>
+  static void RenderGroupOf(Voice* const* voices, double* left, double* right, int count, const double* const* noise,
+                            int noiseStride);
+  // Prepares the oscillators for a stretch of samples; answers in smoothFm which smoothers run.
+  void PrepareStretch(bool* smoothFm);
+
+  Oscillator osc_[kOscillators];
+  VoiceFilter filter_;
+  ExpEG filterEg_;
+  ExpEG ampEg_;
+  LinearEG linEg1_;
+  LinearEG linEg2_;
+
+  Links links_;
+
+  // Source values of the voice.
+  double modWheel_ = 0.0;         // MW: 2 * mod wheel - 1
+  double pitchBendPositive_ = 0;  // PB+
+  double noteValue_ = 0.0;       // Note: 2 * note / 127 - 1
+  double notePositive_ = 0.0;     // Note+
+  double velocityValue_ = 0.0;    // Velo
+  double polyAftertouch_ = 0.0;   // P-AT
+  double generator_[3] = {0.0, 0.0, 0.0};          // MG1, MG2, Vib
+  double generatorPositive_[3] = {0.0, 0.0, 0.0};  // MG1+, MG2+, Vib+
+  double egSource_[kEnvelopes] = {0.0, 0.0, 0.0, 0.0};  // F-EG, A-EG, EG 1, EG 2
+
+  // Switches.
+  bool oscOn_[kOscillators] = {true, true, true};
+  bool restart_[kOscillators] = {false, false, false};
+  bool xMode_ = false;
+  bool legato_ = false;
+  bool glideOn_ = false;
+  // Linear-FM modulator select of oscillators 2 and 3 (oscillator 3 resp. 1 when set).
+  bool fmSelect_[2] = {false, false};
+
+  // Note state.
+  bool active_ = false;
+  bool gate_ = false;
+  bool sustained_ = false;
+  std::int32_t note_ = kInitialNote;
+  std::int32_t velocity_ = 0;
+  std::int32_t stamp_ = 0;
+  std::int32_t xModeIndex_ = 0;
+  std::int32_t targetPitch_ = kInitialNote * 128;
+  double currentPitch_ = kInitialNote * 128;
+  double glideStep_ = 0.0;
+  std::int32_t glideTicks_ = 0;
+
+  // Pitch inputs.
+  double bendRange_ = 256.0;
+  double glideTime_ = 0.0;
+  double unisonOffset_ = 0.0;
+
+  // Oscillator inputs.
+  double waveShape_[kOscillators] = {0.0, 0.0, 0.0};
+  double shapeAmount_[kOscillators] = {0.0, 0.0, 0.0};
+  const double* shapeSource_[kOscillators] = {nullptr, nullptr, nullptr};
+  double fmAmount_[kOscillators] = {0.0, 0.0, 0.0};
+  const double* fmSource_[kOscillators] = {nullptr, nullptr, nullptr};
+  double ampModAmount_[kOscillators] = {0.0, 0.0, 0.0};
+  const double* ampModSource_[kOscillators] = {nullptr, nullptr, nullptr};
+  double linFmDepth_[2] = {0.0, 0.0};
+  double linFmAmount_[2] = {0.0, 0.0};
+  const double* linFmSource_[2] = {nullptr, nullptr};
+  double amDepth2_ = 0.0;  // "AM by Osc 2"
+  double amDepth3_ = 0.0;  // "AM Osc 3"
+  double amAmount_ = 0.0;
+  const double* amSource_ = nullptr;
+
+  // Mixer: oscillators 1-3 and noise.
+  double level_[4] = {0.5, 0.5, 0.5, 0.0};
+  double panLeft_[4] = {1.0, 1.0, 1.0, 1.0};
+  double panRight_[4] = {1.0, 1.0, 1.0, 1.0};
+  double unisonLeft_ = 1.0;
+  double unisonRight_ = 1.0;
+
+  // Filter inputs.
+  double keyTrackFactor_ = 0.0;
+  double egIntensity_ = 0.0;
+  double cfmAmount_ = 0.0;
+  const double* cfmSource_ = nullptr;
+
+  // Amplifier.
+  double velocitySensitivity_ = 0.0;
+  double ampAmAmount_ = 0.0;
+  const double* ampAmSource_ = nullptr;
+
+  // Modulator controls: MG 1, MG 2, Vibrato, and the four envelopes.
+  double generatorAmount_[3] = {1.0, 1.0, 0.01};
+  const double* generatorSource_[3] = {nullptr, nullptr, nullptr};
+  double egAmount_[kEnvelopes] = {1.0, 1.0, 1.0, 1.0};
+  const double* egLevelSource_[kEnvelopes] = {nullptr, nullptr, nullptr, nullptr};
+
+  // Derived at each control tick.
+  double effectiveAm2_ = 0.0;
+  double effectiveAm3_ = 0.0;
+  double effectiveLinFm_[2] = {0.0, 0.0};
+  double fmInput_[kOscillators] = {0.0, 0.0, 0.0};
+  double keyTrackOffset_ = 0.0;
+  double ampFactor_ = 1.0;
+  double egLevel_[kEnvelopes] = {0.0, 0.0, 0.0, 0.0};
+
+  // Outputs of the previous sample: oscillator 1 after its amplitude modulation by 2 and 3,
+  // oscillators 2 and 3.
+  double last_[kOscillators] = {0.0, 0.0, 0.0};
+};
+
+template <bool kPrepared>
+TARVOLIN_FORCE_INLINE void Voice::Sources(double noise, const bool* smoothFm, double& outLeft, double& outRight,
+                                          std::int32_t& cutoffModulation, double& gain) {
+  const auto render = [&](int o, double fm) {
+    if constexpr (kPrepared) return osc_[o].RenderPrepared(fm, smoothFm[o]);
+    else return osc_[o].Render(fm);
+  };
+  filterEg_.Process();
+  ampEg_.Process();
+  linEg1_.Process();
+  linEg2_.Process();
+  egSource_[0] = ModulationRouting::EnvelopeSource(egAmount_[0], egLevel_[0], filterEg_.Output());
+  egSource_[1] = ModulationRouting::EnvelopeSource(egAmount_[1], egLevel_[1], ampEg_.Output());
+  egSource_[2] = ModulationRouting::EnvelopeSource(egAmount_[2], egLevel_[2], linEg1_.Output());
+  egSource_[3] = ModulationRouting::EnvelopeSource(egAmount_[3], egLevel_[3], linEg2_.Output());
+
+  double o1 = oscOn_[0] ? render(0, 0.0) : 0.0;
+  double o2 = 0.0;
+  double o3 = 0.0;
+  if (oscOn_[1]) {
+    o2 = render(1, (fmSelect_[0] ? last_[2] : last_[0]) * effectiveLinFm_[0]);
+    // Without AM depth the factor is exactly 1 (the outputs are finite); leaving it out keeps
+    // oscillator 1 independent of the others, which matters when it also drives their FM.
+    if (effectiveAm2_ != 0.0) o1 = o1 * ((o2 - 1.0) * effectiveAm2_ + 1.0);
+  }
+  if (oscOn_[2]) {
+    o3 = render(2, (fmSelect_[1] ? last_[0] : last_[1]) * effectiveLinFm_[1]);
+    if (effectiveAm3_ != 0.0) o1 = o1 * ((o3 - 1.0) * effectiveAm3_ + 1.0);
+  }
+  last_[0] = o1;
+  last_[1] = o2;
+  last_[2] = o3;
+  if (ampModSource_[0] != nullptr) o1 *= ModulationRouting::Gain(ampModAmount_[0], *ampModSource_[0]);
+  if (ampModSource_[1] != nullptr) o2 *= ModulationRouting::Gain(ampModAmount_[1], *ampModSource_[1]);
+  if (ampModSource_[2] != nullptr) o3 *= ModulationRouting::Gain(ampModAmount_[2], *ampModSource_[2]);
+  const double z = noise * level_[3];
+
+  double l;
+  double r;
+  if (!xMode_) {
+    const double a1 = level_[0] * o1;
+    const double a2 = level_[1] * o2;
+    const double a3 = level_[2] * o3;
+    l = a1 * panLeft_[0] + a2 * panLeft_[1] + a3 * panLeft_[2];
+    r = a1 * panRight_[0] + a2 * panRight_[1] + a3 * panRight_[2];
+  } else {
+    const std::size_t x = static_cast<std::size_t>(xModeIndex_);
+    const double o = x == 0 ? o1 : (x == 1 ? o2 : o3);
+    const double a = level_[x] * o;
+    l = a * panLeft_[x];
+    r = a * panRight_[x];
+  }
+  l += z * panLeft_[3];
+  r += z * panRight_[3];
+
+  double cutoff = egIntensity_ * egSource_[0] + keyTrackOffset_;
+  if (cfmSource_ != nullptr) cutoff += cfmAmount_ * *cfmSource_;
+  cutoffModulation = TruncateToInt32(cutoff);
+  gain = ampFactor_ * egSource_[1];
+  outLeft = l;
+  outRight = r;
+}
+
+template <bool kPrepared>
+TARVOLIN_FORCE_INLINE void Voice::Step(double noise, double& outLeft, double& outRight, const bool* smoothFm) {
+  double l;
+  double r;
+  std::int32_t modulation;
+  double g;
+  Sources<kPrepared>(noise, smoothFm, l, r, modulation, g);
+  filter_.Process(l, r, modulation);
+  outLeft = g * unisonLeft_ * l;
+  outRight = g * unisonRight_ * r;
+}

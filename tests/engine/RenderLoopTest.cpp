@@ -1,0 +1,208 @@
+// The render loop: control ticks spanning host blocks, MIDI landing on its exact sample, the tempo
+// clocks following the host, sample-rate changes and the chorus on the mix.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+
+#include "EngineHarness.h"
+#include "engine/NoiseSource.h"
+
+using namespace engine_test;
+using namespace param;
+
+namespace {
+
+// Noise only, instant attack: a note is heard from the very sample it starts on.
+void NoiseClick(Harness& h) {
+  h.Set(kOsc1On, 0);
+  h.Set(kOsc2On, 0);
+  h.Set(kOsc3On, 0);
+  h.Set(kLevelNoise, 1.0);
+  h.Set(kAmpEgSustain, 1.0);
+  h.Set(kAmpEgRelease, 0.0);
+  h.Set(kNumberOfVoices, 3);
+}
+
+// Plays notes at absolute sample positions through host blocks of the given sizes (cycled).
+Stereo PlayAt(const std::vector<int>& blockSizes, const std::vector<std::pair<int, int>>& notes, int frames,
+              double rate = 44100.0) {
+  Harness h(rate, 4096);
+  NoiseClick(h);
+  Stereo out;
+  int position = 0;
+  for (std::size_t b = 0; position < frames; ++b) {
+    const int n = std::min(blockSizes[b % blockSizes.size()], frames - position);
+    for (const auto& [at, note] : notes) {
+      if (at >= position && at < position + n) {
+        if (note > 0) h.NoteOn(at - position, note);
+        else h.NoteOff(at - position, -note);
+      }
+    }
+    out.Append(h.Block(n));
+    position += n;
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST(RenderLoop, NotesLandOnTheirSampleWhateverTheBlocks) {
+  const std::vector<std::pair<int, int>> notes = {{5, 60}, {301, 61}, {302, 62}, {777, -60}, {1000, 63}, {1043, -61},
+                                                  {2222, 64}, {3001, -62}, {3049, 65}};
+  const int frames = 4000;
+  RandomSequence& noise = NoiseSource::Sequence();
+  const std::int32_t state = noise.State();
+  const Stereo reference = PlayAt({4096}, notes, frames);
+  EXPECT_EQ(FirstAbove(reference.left, 0.0), 5u);
+  for (const std::vector<int>& blocks :
+       std::vector<std::vector<int>>{{1}, {7}, {44}, {45}, {64, 3, 100}, {512}, {301, 1, 1}, {43, 88}}) {
+    noise.SetState(state);
+    const Stereo other = PlayAt(blocks, notes, frames);
+    for (int i = 0; i < frames; ++i) {
+      ASSERT_EQ(std::memcmp(&reference.left[static_cast<std::size_t>(i)], &other.left[static_cast<std::size_t>(i)],
+                            sizeof(double)),
+                0)
+          << "blocks of " << blocks[0] << ", sample " << i;
+    }
+  }
+}
+
+TEST(RenderLoop, ANoteStartsExactlyAtItsOffset) {
+  for (double rate : {44100.0, 48000.0, 96000.0}) {
+    for (int offset : {0, 1, 43, 44, 45, 100, 511}) {
+      Harness h(rate, 512);
+      NoiseClick(h);
+      h.Render(37);  // leave the block boundary inside a control tick
+      h.NoteOn(offset, 60);
+      const Stereo out = h.Block(512);
+      EXPECT_EQ(FirstAbove(out.left, 0.0), static_cast<std::size_t>(offset)) << rate << " " << offset;
+    }
+  }
+}
+
+TEST(RenderLoop, OffsetsOutsideTheBlock) {
+  Harness h;
+  NoiseClick(h);
+  h.NoteOn(-50, 60);  // late: played at once
+  EXPECT_EQ(FirstAbove(h.Block(100).left, 0.0), 0u);
+  h.Midi(0, 0xB0, 123, 0);
+  h.Set(kAmpEgRelease, 0.0);
+  h.Render(2000);
+  EXPECT_EQ(Peak(h.Render(100).left), 0.0);
+  h.Render(12);  // a block boundary inside a tick
+  h.NoteOn(700, 62);  // beyond this block: played in a later one, at its sample
+  EXPECT_EQ(Peak(h.Block(256).left), 0.0);
+  EXPECT_EQ(Peak(h.Block(256).left), 0.0);
+  EXPECT_EQ(FirstAbove(h.Block(256).left, 0.0), static_cast<std::size_t>(700 - 512));
+}
+
+TEST(RenderLoop, ThousandsOfEventsInOneBlock) {
+  Harness h(44100.0, 256);
+  std::mt19937 rng(3);
+  for (int k = 0; k < 6000; ++k) {
+    const int status = 0x80 + static_cast<int>(rng() % 0x80);
+    h.Midi(static_cast<int>(rng() % 300) - 20, status, static_cast<int>(rng() % 256), static_cast<int>(rng() % 256));
+  }
+  double peak = 0.0;
+  for (int b = 0; b < 40; ++b) {
+    const Stereo out = h.Block(256);
+    for (double x : out.left) {
+      ASSERT_TRUE(std::isfinite(x));
+      peak = std::max(peak, std::fabs(x));
+    }
+  }
+  EXPECT_GT(peak, 0.0);
+  EXPECT_LE(peak, 8.0);
+  EXPECT_TRUE(h.plug->MidiQueue().Empty());
+}
+
+TEST(RenderLoop, TempoSyncedGeneratorFollowsTheHostBeat) {
+  // MG 1 as a rising saw synced to quarter notes at 120 beats per minute: its cycle restarts on
+  // every beat of the host, 22050 samples apart, whatever the blocks.
+  Harness h(44100.0, 441);
+  h.Set(kMg1Waveform, 3);
+  h.Set(kMg1SyncToHost, 1);
+  h.Set(kMg1SyncRate, 9);  // 1/4
+  VstTimeInfo& t = h.transport.info;
+  t.flags = kVstTransportPlaying | kVstPpqPosValid | kVstTempoValid;
+  t.tempo = 120.0;
+  const double start = 0.75;  // the host starts three quarters into a beat
+  h.transport.answer = true;
+  std::vector<int> restarts;
+  double previous = 0.0;
+  for (int b = 0; b < 300; ++b) {
+    t.samplePos = b * 441.0;
+    t.ppqPos = start + b * 441.0 / 22050.0;
+    h.Block(441);
+    // One block is ten control ticks; look at the generator after each block. A rising saw only
+    // falls where its cycle restarts.
+    const double value = h.plug->Generator(0).Output();
+    if (b > 0 && value < previous) restarts.push_back(b);
+    previous = value;
+  }
+  ASSERT_GE(restarts.size(), 4u);
+  // The first beat boundary is a quarter beat (5512.5 samples) after the start, the next ones follow
+  // every 22050 samples (50 blocks). (The cycle that the transport start cut short restarts there
+  // too, from where its countdown had got to.)
+  EXPECT_NEAR(restarts[0] * 441.0, 5512.5, 441.0);
+  for (std::size_t k = 1; k < restarts.size(); ++k) EXPECT_EQ(restarts[k] - restarts[k - 1], 50) << k;
+  EXPECT_EQ(h.plug->Clocks().RoundedLength(9), 22050);
+}
+
+TEST(RenderLoop, SampleRateChangeInTheMiddleOfAStream) {
+  Harness h(44100.0, 512);
+  h.PlainSine();
+  h.NoteOn(0, 69);
+  h.Render(8000);
+  AEffect* e = h.plug->GetAEffect();
+  e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, 48000.0f);
+  EXPECT_EQ(h.plug->ControlInterval(), 48);
+  EXPECT_FALSE(h.plug->GetVoice(0).Active());  // notes are cut
+  EXPECT_EQ(Peak(h.Render(512).left), 0.0);
+  h.NoteOn(0, 69);
+  const Stereo out = h.Render(48000);
+  EXPECT_NEAR(MeasureFrequency(out.left, 48000.0, 2000), 440.0, 0.1);
+  for (double x : out.left) ASSERT_TRUE(std::isfinite(x));
+  EXPECT_EQ(h.plug->GetChorus().SlotCount(), 960);
+  // Back to the same rate: nothing is rebuilt and the note keeps sounding.
+  e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, 48000.0f);
+  EXPECT_TRUE(h.plug->GetVoice(0).Active());
+}
+
+TEST(RenderLoop, ChorusDelaySpansTwoAndAHalfToTwentyMilliseconds) {
+  const auto onset = [](double delay, double mix) {
+    NoiseSource::Sequence().SetState(1);  // the same noise burst each time
+    Harness h;
+    NoiseClick(h);
+    h.Set(kChorusOn, 1);
+    h.Set(kChorusMix, mix);
+    h.Set(kChorusDepth, 0.0);
+    h.Set(kChorusDelay, delay);
+    h.Render(100);
+    h.NoteOn(0, 60);
+    return static_cast<double>(FirstAbove(h.Render(2000).left, 1e-3));
+  };
+  // 882 slots, emptied once per sample at delay 1, eight times per sample at delay 0; the band
+  // limits at both ends of the line add a few samples.
+  const double dry = onset(1.0, 0.0);
+  EXPECT_LE(dry, 2.0);
+  EXPECT_NEAR(onset(1.0, 1.0) - dry, 882.0, 8.0);
+  EXPECT_NEAR(onset(0.0, 1.0) - dry, 882.0 / 8.0, 8.0);
+  // A full sweep stays within the two.
+  Harness h;
+  h.Set(kChorusOn, 1);
+  h.Set(kChorusDelay, 0.0);
+  h.Set(kChorusDepth, 1.0);
+  h.Set(kChorusSpeed, 2.0);
+  double shortest = 1e9, longest = 0.0;
+  for (int b = 0; b < 1000; ++b) {
+    h.Render(44);
+    shortest = std::min(shortest, h.plug->GetChorus().DelaySamples());
+    longest = std::max(longest, h.plug->GetChorus().DelaySamples());
+  }
+  EXPECT_NEAR(shortest, 0.0025 * 44100.0, 4.0);
+  EXPECT_NEAR(longest, 0.02 * 44100.0, 4.0);
+}
