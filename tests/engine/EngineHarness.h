@@ -42,11 +42,12 @@ struct Stereo {
 
 class Harness {
  public:
-  explicit Harness(double rate = 44100.0, int block = 512) : block_(block) {
+  // defaultSound: measurements start from the default sound rather than the factory bank's first
+  // program.
+  explicit Harness(double rate = 44100.0, int block = 512, bool defaultSound = true) : block_(block) {
     CurrentTransport() = &transport;
     plug = std::make_unique<Tarvolin>(&TransportHost);
-    // Measurements start from the default sound, not from the factory bank's first program.
-    plug->InitCurrentProgram();
+    if (defaultSound) plug->InitCurrentProgram();
     plug->ChangeSampleRate(rate);
     plug->ChangeBlockSize(block);
     plug->OnReset();
