@@ -138,6 +138,11 @@ bool PresetFile::ReadProgramFile(IPlugBase& plug, const ChunkBuffer& file) {
   header.Skip(8);  // fx version, parameter count
   const std::string name = header.Name();
   if (chunkMagic != kChunkMagic || formatVersion != 1 || fxId != plug.Info().uniqueId) return false;
+  // A file that ends inside its header, or before its state begins, holds no program: it is refused
+  // and the current program keeps its sound and name.
+  if (file.Size() < kProgramHeaderSize - 4 || (fxMagic == kProgramChunk && file.Size() <= kProgramHeaderSize)) {
+    return false;
+  }
   if (fxMagic == kProgramChunk) {
     std::int32_t version = 0;
     const int pos = IPlugBase::ReadVersionHeader(file, kProgramHeaderSize, &version);
@@ -167,6 +172,8 @@ bool PresetFile::ReadBankFile(IPlugBase& plug, const ChunkBuffer& file) {
   const std::int32_t currentProgram = header.Int();
   header.Skip(kReservedSize);
   if (chunkMagic != kChunkMagic || fxId != plug.Info().uniqueId) return false;
+  // Likewise a bank file that ends inside its header or before its bank begins: nothing changes.
+  if (file.Size() < kBankHeaderSize - 4 || (fxMagic == kBankChunk && file.Size() <= kBankHeaderSize)) return false;
   if (fxMagic == kBankChunk) {
     std::int32_t version = 0;
     const int pos = IPlugBase::ReadVersionHeader(file, kBankHeaderSize, &version);

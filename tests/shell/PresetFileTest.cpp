@@ -302,14 +302,17 @@ TEST_F(PresetFiles, TinyAndTruncatedFilesNeverReadOutsideTheirData) {
     p.Assign(program.Data(), size);
     ChunkBuffer b;
     b.Assign(bank.Data(), size);
-    // Too short to hold magic, version and identifier: refused.
-    if (size < 20) {
-      EXPECT_FALSE(PresetFile::ReadProgramFile(plug, p)) << size;
-      EXPECT_FALSE(PresetFile::ReadBankFile(plug, b)) << size;
-    } else {
-      PresetFile::ReadProgramFile(plug, p);
-      PresetFile::ReadBankFile(plug, b);
-    }
+    // Too short to hold a header and any state: refused, and the program keeps its sound and name.
+    ChunkBuffer before;
+    ASSERT_TRUE(plug.SerializeProgramState(before));
+    const std::string name = plug.ProgramName(plug.CurrentProgram());
+    EXPECT_FALSE(PresetFile::ReadProgramFile(plug, p)) << size;
+    EXPECT_FALSE(PresetFile::ReadBankFile(plug, b)) << size;
+    ChunkBuffer after;
+    ASSERT_TRUE(plug.SerializeProgramState(after));
+    ASSERT_EQ(after.Size(), before.Size()) << size;
+    EXPECT_EQ(std::memcmp(after.Data(), before.Data(), static_cast<std::size_t>(after.Size())), 0) << size;
+    EXPECT_EQ(plug.ProgramName(plug.CurrentProgram()), name) << size;
     checkRange();
   }
   // Every cut of the program file; a cut opaque chunk applies what it holds and still loads.
