@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "EngineHarness.h"
 #include "engine/ParameterTable.h"
 #include "engine/Tarvolin.h"
 #include "support/TestPaths.h"
@@ -93,6 +94,29 @@ TEST(ProgramState, RoundTripThroughAFreshInstanceIsExactAndEndsAtTheEnd) {
   const ChunkBuffer again = Write(fresh);
   ASSERT_EQ(again.Size(), state.Size());
   EXPECT_EQ(std::memcmp(again.Data(), state.Data(), static_cast<std::size_t>(state.Size())), 0);
+}
+
+TEST(ProgramState, AFreshInstanceRendersAStateWithUserTableAndTuningIdentically) {
+  engine_test::Harness first;
+  MakeRich(*first.plug);
+  const ChunkBuffer state = Write(*first.plug);
+  // The writer also takes the state back, so that both engines hear every value the same way.
+  ASSERT_EQ(first.plug->UnserializeProgramState(state, 0), state.Size());
+  engine_test::Harness second;
+  ASSERT_EQ(second.plug->UnserializeProgramState(state, 0), state.Size());
+
+  std::vector<engine_test::Stereo> renders;
+  for (engine_test::Harness* h : {&first, &second}) {
+    h->NoteOn(0, 57);
+    h->NoteOn(0, 64);
+    renders.push_back(h->Render(8192));
+    h->NoteOff(0, 57);
+    h->NoteOff(0, 64);
+    renders.back().Append(h->Render(4096));
+  }
+  ASSERT_GT(engine_test::Peak(renders[0].left), 0.01);
+  EXPECT_EQ(renders[0].left, renders[1].left);
+  EXPECT_EQ(renders[0].right, renders[1].right);
 }
 
 TEST(ProgramState, ReservedParametersAreWrittenAsZero) {
