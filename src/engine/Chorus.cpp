@@ -48,7 +48,7 @@ void Chorus::SetSampleRate(double rate) {
         filter->ClearState();
         filter->SetSampleRate(rate);
         filter->SetQ(kButterworthQ);
-        filter->SetOmega(kBandOmega / rate);
+        filter->SetOmega(LowPass::BelowNyquist(kBandOmega / rate));
         filter->ComputeCoefficients();
       }
       line.clockPhase = 0.0;

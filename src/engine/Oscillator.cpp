@@ -48,7 +48,7 @@ void Oscillator::SetSampleRate(double rate) {
   if (!tables_ || tables_->Rate() != sanitized) tables_ = OscillatorTables::ForRate(sanitized);
   fmSmoother_.ClearState();
   fmSmoother_.SetSampleRate(sanitized);
-  fmSmoother_.SetOmega(kSmootherOmega / sanitized);
+  fmSmoother_.SetOmega(LowPass::BelowNyquist(kSmootherOmega / sanitized));
   fmSmoother_.SetQ(kButterworthQ);
   fmSmoother_.ComputeCoefficients();
   fmSmoother_.SetQ(kSmootherQ);

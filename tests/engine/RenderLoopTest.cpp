@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -205,4 +206,24 @@ TEST(RenderLoop, ChorusDelaySpansTwoAndAHalfToTwentyMilliseconds) {
   }
   EXPECT_NEAR(shortest, 0.0025 * 44100.0, 4.0);
   EXPECT_NEAR(longest, 0.02 * 44100.0, 4.0);
+}
+
+// The chorus's 7 kHz band filter and the 2 kHz FM smoother have no design at or above half the
+// sample rate; at the lowest rates a host may choose, they must still leave the output finite.
+TEST(RenderLoop, LowSampleRatesStayFiniteWithChorusAndLinearFm) {
+  for (double rate : {1000.0, 3000.0, 8000.0, 11025.0}) {
+    Harness h(rate, 256);
+    h.Set(kChorusOn, 1);
+    h.Set(kChorusFeedback, 0.5);
+    h.Set(kLinearFm2Depth, 0.8);
+    for (int note : {48, 72, 108}) h.NoteOn(0, note);
+    const Stereo out = h.Render(static_cast<int>(rate));
+    double peak = 0.0;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+      ASSERT_TRUE(std::isfinite(out.left[i]) && std::isfinite(out.right[i])) << rate << " Hz, sample " << i;
+      peak = std::max({peak, std::fabs(out.left[i]), std::fabs(out.right[i])});
+    }
+    EXPECT_GT(peak, 0.01) << rate;
+    EXPECT_LT(peak, 8.0) << rate;
+  }
 }
