@@ -38,6 +38,10 @@ void Render(Tarvolin& plug, int frames) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static Tarvolin* plug = Make();
+  // Every input starts from the same sound and rate, so that a crash found replays from its file.
+  plug->InitCurrentProgram();
+  plug->ChangeSampleRate(44100.0);
+  plug->OnReset();
   for (std::size_t at = 0; at + 5 <= size; at += 5) {
     const std::uint8_t* r = data + at;
     switch (r[0] & 3) {
@@ -65,7 +69,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   Render(*plug, 64);
-  // Start the next input from silence.
   plug->KillAllVoices();
   return 0;
 }
