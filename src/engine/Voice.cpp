@@ -529,7 +529,7 @@ void Voice::RenderPair(Voice& first, Voice& second, double* __restrict left, dou
 }
 
 template <int kCount>
-void Voice::RenderGroupOf(Voice* const* voices, double* __restrict left, double* __restrict right, int count,
+TARVOLIN_CPU_CLONES void Voice::RenderGroupOf(Voice* const* voices, double* __restrict left, double* __restrict right, int count,
                           const double* const* noise, int noiseStride) {
   constexpr int kPiece = 64;
   double inLeft[kCount][kPiece];
