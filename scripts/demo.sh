@@ -21,4 +21,5 @@ patch=(
 )
 args=()
 for p in "${patch[@]}"; do args+=(--param "$p"); done
-"$BUILD/tarvolin-render" "$BUILD/Tarvolin64.so" --midi tools/demo/demo.mid --out demo.wav --quiet "${args[@]}"
+# Program 64 ("Init", the defaults) is the starting point of the patch.
+"$BUILD/tarvolin-render" "$BUILD/Tarvolin64.so" --midi tools/demo/demo.mid --out demo.wav --program 63 "${args[@]}"
