@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 
+#include "engine/EngineHarness.h"
 #include "engine/ParameterTable.h"
 #include "engine/Tarvolin.h"
 #include "synth/IniFile.h"
@@ -246,4 +247,19 @@ TEST_F(ConfigurationFile, UnusableLocationsReadAsDefaultsAndAreNeverClobbered) {
   IniFile ini;
   ASSERT_TRUE(ini.Load(File()));
   EXPECT_EQ(ini.Get("Mine", "long", "", big.size() + 1), big);
+}
+
+TEST_F(ConfigurationFile, ControllerOneMappedInTheFileMovesOnlyTheModWheel) {
+  Prepare("[MIDI Control]\nCC1=78\nCC2=78\n");
+  engine_test::Harness h;
+  ASSERT_EQ(h.plug->ControllerMap()[1], 78);
+  const double cutoff = h.plug->GetParam(param::kFilterCutoff)->Value();
+  h.Midi(0, 0xB0, 1, 127);
+  h.Render(512);
+  EXPECT_EQ(h.plug->GetParam(param::kFilterCutoff)->Value(), cutoff);
+  EXPECT_EQ(h.plug->ModWheel(), 1.0);
+  // The same map entry on another controller does move the parameter.
+  h.Midi(0, 0xB0, 2, 0);
+  h.Render(512);
+  EXPECT_NE(h.plug->GetParam(param::kFilterCutoff)->Value(), cutoff);
 }
