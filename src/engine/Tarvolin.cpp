@@ -501,6 +501,14 @@ void Tarvolin::ApplyNoteEvent(const MidiMessage& m) {
 // ---- Render loop ------------------------------------------------------------------------------
 
 void Tarvolin::StartControlTick() {
+  // Every note event of a tick fires within it, unless a lower sample rate shortened the ticks while
+  // one was waiting: such an event is overdue and takes effect now rather than never (a note-off
+  // left waiting would hang its note).
+  while (!noteEvents_.Empty()) {
+    const MidiMessage m = noteEvents_.Front();
+    noteEvents_.PopFront();
+    ApplyNoteEvent(m);
+  }
   ProcessMidiAtTick();
   const std::int32_t interval = ControlInterval();
   for (ModulationGenerator& g : generators_) g.Tick(&clocks_, interval);

@@ -227,3 +227,26 @@ TEST(RenderLoop, LowSampleRatesStayFiniteWithChorusAndLinearFm) {
     EXPECT_LT(peak, 8.0) << rate;
   }
 }
+
+// A note-off waiting for its sample inside a control tick when the host lowers the sample rate (and
+// with it the tick length) must not linger and release a key played after the rate goes back up.
+TEST(RenderLoop, ANoteOffWaitingAcrossARateDropDoesNotLinger) {
+  Harness h(48000.0, 512);
+  h.PlainSine();
+  h.NoteOn(0, 69);
+  h.Render(48 * 10 + 30);  // 30 samples into a 48-sample tick
+  h.NoteOff(10, 69);       // due 40 samples into the tick
+  h.plug->ChangeSampleRate(8000.0);  // ticks of 8 samples from now on
+  h.plug->OnReset();
+  h.Render(800);
+  h.plug->ChangeSampleRate(48000.0);  // back to long ticks (the rate change also stops every voice)
+  h.plug->OnReset();
+  h.NoteOn(0, 69);  // the key is played again and held
+  h.Render(4800);
+  int held = 0;
+  for (int i = 0; i < Tarvolin::kVoices; ++i) {
+    const Voice& v = h.plug->GetVoice(i);
+    held += v.Active() && v.Gate() ? 1 : 0;
+  }
+  EXPECT_EQ(held, 1);
+}
