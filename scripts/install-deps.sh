@@ -16,4 +16,10 @@ as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-re
   libsndfile1-dev \
   googletest libgtest-dev libbenchmark-dev \
   clang libclang-rt-14-dev \
-  qemu-user
+  qemu-user locales
+
+# A locale with a decimal comma, for the test that numbers never follow the host process's locale.
+if ! locale -a 2>/dev/null | grep -qix 'de_DE.utf8'; then
+  as_root sed -i 's/^# *de_DE.UTF-8 UTF-8/de_DE.UTF-8 UTF-8/' /etc/locale.gen
+  as_root locale-gen >/dev/null
+fi
