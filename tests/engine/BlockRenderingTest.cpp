@@ -27,9 +27,9 @@ Stereo RenderPlay(const RandomPlay& play, bool reference, double rate) {
 
 TEST(BlockRendering, MatchesTheReferenceOrderBitForBit) {
   int sounding = 0;
-  for (std::uint32_t seed = 1; seed <= 8; ++seed) {
-    const double rate = seed % 3 == 0 ? 48000.0 : 44100.0;
-    const RandomPlay play = MakeRandomPlay(seed, 24000, seed % 2 == 0 ? 700 : 64, seed > 4);
+  for (std::uint32_t trial = 1; trial <= 8; ++trial) {
+    const double rate = trial % 3 == 0 ? 48000.0 : 44100.0;
+    const RandomPlay play = MakeRandomPlay(trial, 24000, trial % 2 == 0 ? 700 : 64, trial > 4);
     RandomSequence& noise = NoiseSource::Sequence();
     RandomSequence& held = ModulationGenerator::SampleHoldSequence();
     const std::int32_t noiseState = noise.State();
@@ -42,8 +42,8 @@ TEST(BlockRendering, MatchesTheReferenceOrderBitForBit) {
     double energy = 0.0;
     for (std::size_t i = 0; i < reference.size(); ++i) {
       ASSERT_EQ(std::memcmp(&reference.left[i], &fast.left[i], sizeof(double)), 0)
-          << "seed " << seed << " sample " << i << ": " << reference.left[i] << " vs " << fast.left[i];
-      ASSERT_EQ(std::memcmp(&reference.right[i], &fast.right[i], sizeof(double)), 0) << "seed " << seed << " sample " << i;
+          << "trial " << trial << " sample " << i << ": " << reference.left[i] << " vs " << fast.left[i];
+      ASSERT_EQ(std::memcmp(&reference.right[i], &fast.right[i], sizeof(double)), 0) << "trial " << trial << " sample " << i;
       energy += reference.left[i] * reference.left[i];
     }
     sounding += energy > 0.0 ? 1 : 0;

@@ -1,7 +1,7 @@
 #pragma once
 
-// Random patches, MIDI and automation for tests that compare or soak whole renders. Deterministic for
-// a seed.
+// Random patches, MIDI and automation for tests that compare or soak whole renders. The same number
+// always draws the same play.
 
 #include <cstdint>
 #include <random>
@@ -28,8 +28,8 @@ struct RandomPlay {
 
 // A sounding patch: random values for every parameter, with wave tables among the built-in ones and
 // envelopes that let notes be heard. automate: parameters also change between blocks (any of 153).
-inline RandomPlay MakeRandomPlay(std::uint32_t seed, int totalFrames, int maxBlock, bool automate) {
-  std::mt19937 rng(seed);
+inline RandomPlay MakeRandomPlay(std::uint32_t draw, int totalFrames, int maxBlock, bool automate) {
+  std::mt19937 rng(draw);
   std::uniform_real_distribution<double> unit(0.0, 1.0);
   RandomPlay play;
   play.patch.resize(param::kCount);

@@ -29,17 +29,17 @@ double SoakSeconds() {
 
 TEST(Soak, EverySampleStaysFiniteAndBounded) {
   const double seconds = SoakSeconds();
-  std::uint32_t seed = 1000;
+  std::uint32_t trial = 1000;
   double loudest = 0.0;
   for (double rate : {44100.0, 48000.0, 96000.0, 192000.0}) {
     double rendered = 0.0;
     while (rendered < seconds) {
-      ++seed;
+      ++trial;
       const int frames = static_cast<int>(rate * std::min(0.3, seconds));
       // Alternately small blocks (down to 1) and large ones (up to 4096).
-      const int maxBlock = seed % 2 == 0 ? 64 : 4096;
-      RandomPlay play = MakeRandomPlay(seed, frames, maxBlock, true);
-      std::mt19937 rng(seed);
+      const int maxBlock = trial % 2 == 0 ? 64 : 4096;
+      RandomPlay play = MakeRandomPlay(trial, frames, maxBlock, true);
+      std::mt19937 rng(trial);
       for (PlayEvent& e : play.events) {
         const int r = static_cast<int>(rng() % 20);
         if (e.kind == PlayEvent::kParameter && r < 4) e.normalised = r % 2;  // the ends of the ranges
@@ -52,9 +52,9 @@ TEST(Soak, EverySampleStaysFiniteAndBounded) {
         for (std::size_t i = 0; i < block.size(); ++i) {
           const double l = block.left[i];
           const double r = block.right[i];
-          ASSERT_TRUE(std::isfinite(l) && std::isfinite(r)) << "seed " << seed << " rate " << rate;
-          ASSERT_LE(std::fabs(l), 8.0) << "seed " << seed << " rate " << rate;
-          ASSERT_LE(std::fabs(r), 8.0) << "seed " << seed << " rate " << rate;
+          ASSERT_TRUE(std::isfinite(l) && std::isfinite(r)) << "trial " << trial << " rate " << rate;
+          ASSERT_LE(std::fabs(l), 8.0) << "trial " << trial << " rate " << rate;
+          ASSERT_LE(std::fabs(r), 8.0) << "trial " << trial << " rate " << rate;
           peak = std::max(peak, std::fabs(l));
         }
       });
