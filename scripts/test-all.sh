@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 JOBS=${JOBS:-$(nproc)}
-FUZZ_SECONDS=${FUZZ_SECONDS:-20}
+FUZZ_SECONDS=${FUZZ_SECONDS:-10}
 ROOT=${BUILD_ROOT:-build}
 
 step() { printf '\n==== %s ====\n' "$*"; }

@@ -10,7 +10,10 @@
 
 // The voices' render loop is also compiled for processors with AVX2, chosen when the library loads:
 // wider instructions with the same arithmetic (no fused multiply-add), so the sound is identical.
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
+// The choice is made by a resolver that runs while the library is being relocated, before a
+// sanitizer's runtime is ready, so sanitizer builds keep the one baseline version.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && !defined(__SANITIZE_THREAD__) && \
+    !defined(__SANITIZE_ADDRESS__)
 #define TARVOLIN_CPU_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define TARVOLIN_CPU_CLONES

@@ -62,7 +62,7 @@ int Peak(const Samples& x) {
 struct Bytes {
   std::vector<std::uint8_t> b;
   Bytes& Tag(const char* t) {
-    b.insert(b.end(), t, t + 4);
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(t[i]));
     return *this;
   }
   Bytes& U32(std::uint32_t v) {
