@@ -3,13 +3,9 @@
 #include <cstdlib>
 
 #include "FuzzEnvironment.h"
-#include "engine/Tarvolin.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static Tarvolin* plug = [] {
-    UseOwnConfigurationFolder();
-    return new Tarvolin(nullptr);
-  }();
+  Tarvolin* plug = &FuzzInstrument();
   ChunkBuffer chunk;
   chunk.Assign(data, static_cast<int>(size));
   plug->UnserializePresets(chunk, 0);

@@ -3,21 +3,14 @@
 #include <cstdlib>
 
 #include "FuzzEnvironment.h"
-#include "engine/Tarvolin.h"
 #include "shell/PresetFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static Tarvolin* plug = [] {
-    UseOwnConfigurationFolder();
-    return new Tarvolin(nullptr);
-  }();
+  Tarvolin* plug = &FuzzInstrument();
   ChunkBuffer file;
   file.Assign(data, static_cast<int>(size));
   PresetFile::ReadProgramFile(*plug, file);
-  for (int i = 0; i < plug->NParams(); ++i) {
-    const Parameter& p = *plug->GetParam(i);
-    if (!(p.Value() >= p.Min() && p.Value() <= p.Max())) std::abort();
-  }
+  RequireParametersInRange(*plug);
   if (plug->CurrentProgram() < 0 || plug->CurrentProgram() >= plug->NPrograms()) std::abort();
   ChunkBuffer out;
   PresetFile::BuildProgramFile(*plug, out);

@@ -4,21 +4,14 @@
 #include <cstdlib>
 
 #include "FuzzEnvironment.h"
-#include "engine/Tarvolin.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static Tarvolin* plug = [] {
-    UseOwnConfigurationFolder();
-    return new Tarvolin(nullptr);
-  }();
+  Tarvolin* plug = &FuzzInstrument();
   ChunkBuffer chunk;
   chunk.Assign(data, static_cast<int>(size));
   const int end = plug->UnserializeProgramState(chunk, 0);
   if (end > static_cast<int>(size)) std::abort();
-  for (int i = 0; i < plug->NParams(); ++i) {
-    const Parameter& p = *plug->GetParam(i);
-    if (!(p.Value() >= p.Min() && p.Value() <= p.Max())) std::abort();
-  }
+  RequireParametersInRange(*plug);
   ChunkBuffer out;
   plug->SerializeProgramState(out);
   // What was read reads back completely.
