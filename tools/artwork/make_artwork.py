@@ -409,8 +409,16 @@ def draw_text_button(ctx, l, t, r, b, text, lit_colour=None):
     ctx.move_to(l + 4, t + 1.5)
     ctx.line_to(r - 4, t + 1.5)
     ctx.stroke()
-    set_font(ctx, CONDENSED, 9.5, True)
-    w = text_width(ctx, text, 0.8)
+    # Letter-spaced where the word fits, tighter where it does not.
+    spacing, size = 0.8, 9.5
+    set_font(ctx, CONDENSED, size, True)
+    while text_width(ctx, text, spacing) > r - l - 10 and size > 7:
+        if spacing > 0.05:
+            spacing -= 0.2
+        else:
+            size -= 0.5
+            set_font(ctx, CONDENSED, size, True)
+    w = text_width(ctx, text, spacing)
     cx, cy = (l + r) / 2, (t + b) / 2
     if lit_colour is not None:
         glow = cairo.RadialGradient(cx, cy, 2, cx, cy, (r - l) / 2)
@@ -420,7 +428,7 @@ def draw_text_button(ctx, l, t, r, b, text, lit_colour=None):
         ctx.set_source(glow)
         ctx.fill()
     ctx.set_source_rgba(*(lit_colour or rgb('d9dde3')))
-    show_text(ctx, cx - w / 2, cy + 3.5, text, 0.8)
+    show_text(ctx, cx - w / 2, cy + 3.5, text, spacing)
 
 
 def learn_strip(text, colour):
@@ -664,27 +672,23 @@ def draw_scale(ctx, labels, c, layout):
 
 
 def draw_glyph(ctx, labels, owner, glyph, cx, cy):
-    w, h = 10.0, 6.0
+    w, h = 11.0, 7.0
     l, t = cx - w / 2, cy - h / 2
-    pts = []
     if glyph == 'sine':
-        pts = [(l + w * j / 20, cy - h / 2 * math.sin(2 * math.pi * j / 20)) for j in range(21)]
+        pts = [(l + w * j / 24, cy - h / 2 * math.sin(2 * math.pi * j / 24)) for j in range(25)]
     elif glyph == 'triangle':
         pts = [(l, cy), (l + w / 4, t), (l + 3 * w / 4, t + h), (l + w, cy)]
     elif glyph == 'sawdown':
-        pts = [(l, t), (l + w, t + h), (l + w, t)]
+        pts = [(l, t), (l + w * 0.8, t + h), (l + w * 0.8, t), (l + w, t + h * 0.25)]
     elif glyph == 'sawup':
-        pts = [(l, t + h), (l + w, t), (l + w, t + h)]
+        pts = [(l, t + h), (l + w * 0.8, t), (l + w * 0.8, t + h), (l + w, t + h * 0.75)]
     elif glyph == 'square':
         pts = [(l, t + h), (l, t), (l + w / 2, t), (l + w / 2, t + h), (l + w, t + h), (l + w, t)]
-    elif glyph == 'samplehold':
-        ys = (0.6, 0.1, 0.9, 0.3, 0.7)
-        x = l
-        pts = [(l, t + h * ys[0])]
-        for k, yv in enumerate(ys):
-            pts.append((x, t + h * yv))
-            x = l + w * (k + 1) / len(ys)
-            pts.append((x, t + h * yv))
+    else:  # sample and hold: random steps
+        steps = (0.55, 0.05, 0.8, 0.3)
+        pts = []
+        for k, v in enumerate(steps):
+            pts += [(l + w * k / len(steps), t + h * v), (l + w * (k + 1) / len(steps), t + h * v)]
     ctx.move_to(*pts[0])
     for p in pts[1:]:
         ctx.line_to(*p)
