@@ -13,9 +13,11 @@ folder, through a fontconfig setup of our own, so every build draws the same pix
 byte-identical from run to run.
 """
 
+import atexit
 import math
 import os
 import re
+import shutil
 import sys
 import tempfile
 
@@ -40,6 +42,7 @@ def _private_fontconfig():
     if missing:
         raise SystemExit(f'make_artwork: missing fonts {", ".join(missing)} (install {FONT_PACKAGES})')
     root = tempfile.mkdtemp(prefix='tarvolin-fonts-')
+    atexit.register(shutil.rmtree, root, True)
     fonts = os.path.join(root, 'fonts')
     os.mkdir(fonts)
     for name, path in found.items():
@@ -63,7 +66,7 @@ def _private_fontconfig():
     return root
 
 
-_FONT_ROOT = _private_fontconfig()
+_private_fontconfig()
 
 import cairo  # noqa: E402  (after fontconfig is pointed at our fonts)
 
@@ -908,6 +911,8 @@ def parameter_defaults(root):
         else:
             lo, hi, d, shape = (float(m.group(k)) for k in (3, 4, 5, 6))
             defaults.append(((d - lo) / (hi - lo)) ** (1 / shape))
+    if len(defaults) < 138:
+        raise SystemExit(f'make_artwork: found {len(defaults)} parameter defaults in {path}, expected 138')
     return defaults
 
 
@@ -1051,8 +1056,4 @@ def main(argv):
 
 
 if __name__ == '__main__':
-    try:
-        sys.exit(main(sys.argv))
-    finally:
-        import shutil
-        shutil.rmtree(_FONT_ROOT, ignore_errors=True)
+    sys.exit(main(sys.argv))
