@@ -17,4 +17,11 @@ const BitmapInfo* FindBitmap(int id) {
   return nullptr;
 }
 
+const ControlRow* FindControl(int paramOrId) {
+  for (const ControlRow& c : kControls) {
+    if (c.param == paramOrId) return &c;
+  }
+  return nullptr;
+}
+
 }  // namespace editor_layout

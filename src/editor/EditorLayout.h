@@ -91,4 +91,7 @@ std::span<const ControlRow> Controls();
 // The bitmap with this id, or nullptr.
 const BitmapInfo* FindBitmap(int id);
 
+// The first control bound to this parameter index or action / display id, or nullptr.
+const ControlRow* FindControl(int paramOrId);
+
 }  // namespace editor_layout

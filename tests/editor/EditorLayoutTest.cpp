@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -21,8 +22,9 @@ bool Overlap(const Rect& a, const Rect& b) {
 bool Same(const Rect& a, const Rect& b) { return a.l == b.l && a.t == b.t && a.r == b.r && a.b == b.b; }
 
 std::string Show(const Rect& r) {
-  return "(" + std::to_string(r.l) + ", " + std::to_string(r.t) + ", " + std::to_string(r.r) + ", " +
-         std::to_string(r.b) + ")";
+  char text[64];
+  std::snprintf(text, sizeof text, "(%d, %d, %d, %d)", r.l, r.t, r.r, r.b);
+  return text;
 }
 
 std::string Who(const ControlRow& c) {
@@ -96,10 +98,18 @@ TEST(EditorLayout, EveryChangeableParameterHasExactlyOneControl) {
   for (const auto& [p, count] : uses) {
     EXPECT_LT(p, param::kFirstReserved) << "a control for a reserved parameter";
     // Ids name one action or display each; only -1 (none) is shared.
-    if (p < -1) EXPECT_EQ(count, 1) << "id " << p;
+    if (p < -1) {
+      EXPECT_EQ(count, 1) << "id " << p;
+    }
   }
   // The ids the product class keeps references to.
-  for (int id : {-170, -171, -173, -174, -175, -177, -155}) EXPECT_EQ(uses[id], 1) << "id " << id;
+  for (int id : {-170, -171, -173, -174, -175, -177, -155}) {
+    EXPECT_EQ(uses[id], 1) << "id " << id;
+    ASSERT_NE(FindControl(id), nullptr);
+    EXPECT_EQ(FindControl(id)->param, id);
+  }
+  EXPECT_EQ(FindControl(-1)->number, 1);  // the first of the two rows without an index
+  EXPECT_EQ(FindControl(param::kUnisonMode), nullptr);
 }
 
 TEST(EditorLayout, RectsFollowFromArgumentsAndLieInsideTheWindow) {
@@ -192,10 +202,7 @@ TEST(EditorLayout, EachControlSuitsItsParameter) {
         EXPECT_EQ(values, 21);
         // Each picker sits just below the amount knob it chooses the source for (the parameter
         // before it), inside the knob's width.
-        const ControlRow* amount = nullptr;
-        for (const ControlRow& k : Controls()) {
-          if (k.param == c.param - 1) amount = &k;
-        }
+        const ControlRow* amount = FindControl(c.param - 1);
         ASSERT_NE(amount, nullptr);
         EXPECT_EQ(amount->cls, ControlClass::ISMKnobControl);
         EXPECT_STREQ(amount->name, c.name);
