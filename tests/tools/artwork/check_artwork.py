@@ -10,6 +10,7 @@
 Runs with a python3 that has pycairo.
 """
 
+import math
 import os
 import shutil
 import struct
@@ -55,6 +56,28 @@ def frames_of(path, bitmap):
     return [data[i * rows * stride:(i + 1) * rows * stride] for i in range(bitmap.frames)]
 
 
+def check_knob(bitmap, frames, stride):
+    """The scale printed on the background around a knob shows through every frame, and the
+    pointer stands at twelve o'clock in the middle frame, where the background's centre mark is."""
+    w, h = bitmap.frame_size
+    cx, cy = w // 2, h // 2
+
+    def pixel(frame, x, y):
+        i = y * stride + x * 4
+        return frame[i:i + 4]  # B, G, R, A
+
+    for k, frame in enumerate(frames):
+        for step in range(11):
+            a = math.radians(-135 + 27 * step)
+            x, y = round(cx + 16.5 * math.sin(a)), round(cy - 16.5 * math.cos(a))
+            check(pixel(frame, x, y)[3] < 64, f'{bitmap.file}: frame {k + 1} hides the scale at {x}, {y}')
+    def contrast(frame):  # the point under twelve o'clock against the cap beside it
+        return abs(sum(pixel(frame, cx, cy - 9)[:3]) - sum(pixel(frame, cx - 6, cy)[:3]))
+
+    check(contrast(frames[len(frames) // 2]) > 200, f'{bitmap.file}: no pointer at twelve o\'clock')
+    check(contrast(frames[0]) < 100, f'{bitmap.file}: the first frame points at twelve o\'clock')
+
+
 def main():
     layout = editor_layout.load(LAYOUT)
     work = tempfile.mkdtemp(prefix='tarvolin-artwork-')
@@ -82,6 +105,8 @@ def main():
             check(len(set(frames)) == len(frames), f'{b.id} ({b.file}): two frames are the same')
             if b.id == 101:
                 check(all(a == 255 for a in frames[0][3::4]), 'the background has transparent pixels')
+            if b.key in ('knob', 'knob_white'):
+                check_knob(b, frames, cairo.ImageSurface.create_from_png(path).get_stride())
 
         # A caption moved onto a neighbouring control is refused, and nothing is written.
         with open(LAYOUT, encoding='utf-8') as f:
