@@ -159,14 +159,12 @@ def draw_label(ctx, labels, owner, text, cx, baseline, family=CONDENSED, size=CA
     set_font(ctx, family, size, bold)
     w = text_width(ctx, text, spacing)
     x = cx - w / 2 if align == 'centre' else (cx if align == 'left' else cx - w)
-    ascent = ctx.font_extents()[0]
-    cap = size * 0.73
     ctx.set_source_rgba(*colour)
     show_text(ctx, x, baseline, text, spacing)
-    if labels is not None:
-        labels.add((x, baseline - cap, x + w, baseline + (size * 0.2 if re.search('[gjpqy]', text) else 0)),
-                   owner, text)
-    return w, ascent
+    # The box other labels and controls must keep clear of: cap height, and descenders if any.
+    cap = size * 0.73
+    descent = size * 0.2 if re.search('[gjpqy]', text) else 0
+    labels.add((x, baseline - cap, x + w, baseline + descent), owner, text)
 
 
 # ---- Shapes -----------------------------------------------------------------------------------------
@@ -645,7 +643,6 @@ def draw_scale(ctx, labels, c, layout):
             ctx.stroke()
             px, py = polar(cx, cy, a, STEP_LABEL_RADIUS)
             if c.steps:
-                set_font(ctx, CONDENSED, SMALL_SIZE + 0.5, True)
                 draw_label(ctx, labels, owner, c.steps[i], px, py + 3.2, size=SMALL_SIZE + 0.5,
                            colour=SMALL)
             else:
