@@ -16,6 +16,7 @@ amd64_packages=(
   googletest libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
   qemu-user locales
+  python3-cairo fonts-dejavu-core fonts-dejavu-extra
 )
 # Only what the 32-bit plug-in links. Each is "Multi-Arch: same" with its amd64 twin, so both must be
 # at one version; a library with a security update whose i386 index the mirror fails to serve cannot
