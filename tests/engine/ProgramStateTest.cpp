@@ -18,7 +18,7 @@ constexpr int kTagAndIndex = 14 + 4;
 
 // An instrument playing a user wave table on oscillator 2 in a user tuning, with a few edits.
 void MakeRich(Tarvolin& plug) {
-  ASSERT_TRUE(plug.WaveTables().LoadUserWaveTable(1, TestDataPath("waves/wavetables/a137_wavefolder_wavetable.wav")));
+  ASSERT_TRUE(plug.WaveTables().LoadUserWaveTable(1, TestDataPath("waves/syx/GUITAR.SYX")));
   plug.GetParam(param::kWaveTable2)->SetPlainClamped(65532);
   plug.OnParameterChanged(param::kWaveTable2);
   ASSERT_EQ(plug.Tuning().LoadTuningFile(TestDataPath("tuning/scl/pyth_12.scl")), 0);
@@ -184,7 +184,7 @@ TEST(ProgramState, EveryCutOfARealStateFailsSafely) {
 
 TEST(ProgramState, SlotPlayedByNoOscillatorIsNotStoredAndIsEmptiedOnRead) {
   Tarvolin plug(nullptr);
-  ASSERT_TRUE(plug.WaveTables().LoadUserWaveTable(0, TestDataPath("waves/single-cycle/01Sawtooth.wav")));
+  ASSERT_TRUE(plug.WaveTables().LoadUserWaveTable(0, TestDataPath("waves/syx/BIRD-W.SYX")));
   const ChunkBuffer state = Write(plug);
   const int tail = state.Size() - 12;
   EXPECT_EQ(state.Data()[tail + 1], 0);

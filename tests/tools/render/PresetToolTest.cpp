@@ -68,7 +68,7 @@ TEST_F(PresetTool, ProgramAndBankFilesRoundTripThroughThePlugin) {
 TEST_F(PresetTool, WaveTablesAndTuningsAreBuiltIntoTheProgram) {
   std::vector<unsigned char> chunk = plug.GetChunk(false);
   ProgramChanges changes;
-  changes.waveTables.emplace_back(3, TestDataPath("waves/wavetables/Sines.wav"));
+  changes.waveTables.emplace_back(3, TestDataPath("waves/syx/WATER.SYX"));
   changes.tuningFile = TestDataPath("tuning/scl/pyth_12.scl");
   std::string error;
   std::vector<std::string> report;
