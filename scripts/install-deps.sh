@@ -12,7 +12,7 @@ set -uo pipefail
 
 amd64_packages=(
   build-essential g++ g++-multilib cmake make pkg-config python3 file binutils
-  libfftw3-dev libpng-dev zlib1g-dev libsndfile1-dev
+  libfftw3-dev libpng-dev zlib1g-dev libsndfile1-dev libcurl4-openssl-dev
   googletest libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
   qemu-user locales
@@ -20,7 +20,8 @@ amd64_packages=(
 )
 # Only what the 32-bit plug-in links. Each is "Multi-Arch: same" with its amd64 twin, so both must be
 # at one version; a library with a security update whose i386 index the mirror fails to serve cannot
-# be installed, which is why nothing here is added before the plug-in needs it.
+# be installed, which is why nothing here is added before the plug-in needs it. libcurl is left out:
+# without it the 32-bit update check answers as an unreachable server would.
 i386_packages=(libfftw3-dev:i386)
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
