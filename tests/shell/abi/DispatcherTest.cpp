@@ -217,6 +217,20 @@ TEST_F(Dispatcher, VendorSpecificDisplayAndIntegerQueries) {
   EXPECT_STREQ(text, "0");
   EXPECT_EQ(plug.Dispatch(effVendorSpecific, 7, 11, text, 1e30f), 0xBEEF);
   EXPECT_STREQ(text, "65535");
+  // A stepped value is labelled with the step that setting it gives (rounded, not cut short).
+  const struct {
+    int index;
+    float value;
+    const char* shown;
+  } steps[] = {{77, 0.76f, "Highpass 24"}, {77, 0.74f, "Lowpass 12"}, {2, 0.95f, "64"}, {2, 0.74f, "16"},
+               {22, 0.9f, "2'"}, {22, 0.2f, "8'"}};
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.shown);
+    EXPECT_EQ(plug.Dispatch(effVendorSpecific, 7, step.index, text, step.value), 0xBEEF);
+    EXPECT_STREQ(text, step.shown);
+    plug.Set(step.index, step.value);
+    EXPECT_EQ(plug.ParamDisplay(step.index), step.shown);
+  }
 
   EXPECT_EQ(plug.Dispatch(effVendorSpecific, 8, 2), 0xBEEF);    // enumeration
   EXPECT_EQ(plug.Dispatch(effVendorSpecific, 8, 7), 0xBEEF);    // integer
