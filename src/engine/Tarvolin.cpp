@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "engine/NoiseSource.h"
 #include "engine/ParameterTable.h"
 #include "engine/ProgramState.h"
 #include "shell/IPlugEditor.h"
 #include "shell/VstTypes.h"
+#include "wavetable/WaveTableImport.h"
 
 const PluginInfo& Tarvolin::Identity() {
   static const PluginInfo info = [] {
@@ -308,6 +310,19 @@ void Tarvolin::CopyOscillatorSettings(int from, int to) {
     }
   }
   RefreshParameterControls();
+}
+
+bool Tarvolin::ImportUserWaveTable(int slot, const std::string& path) {
+  if (slot < 0 || slot >= WaveTableStore::kSlotCount) return false;
+  // Read outside the lock; only storing the waves and rebuilding excludes the audio thread.
+  UserWaveSlot loaded;
+  if (!LoadUserWaveTable(loaded, path)) return false;
+  PluginLock lock(PluginMutex());
+  waveTables_.Slot(slot) = std::move(loaded);
+  for (const int index : {param::kWaveTable1, param::kWaveTable2, param::kWaveTable3}) {
+    if (GetParam(index)->Value() == WaveTableStore::kFirstSlotIdentifier + slot) OnParameterChanged(index);
+  }
+  return true;
 }
 
 // ---- Notes ------------------------------------------------------------------------------------
