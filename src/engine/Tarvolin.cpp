@@ -434,8 +434,9 @@ void Tarvolin::HandleMidiMessage(const MidiMessage& message) {
       return;
     }
     case 12:
-      // The live edits of the program left are not stored, and the host is not told.
-      if (!IgnoreProgramChange()) RecallProgram(m.data1);
+      // The live edits of the program left are not stored. The host hears of the new program from
+      // its user-interface thread, so that its program name does not go stale.
+      if (!IgnoreProgramChange() && RecallProgram(m.data1)) ReportProgramChangeLater();
       return;
     default:  // 10 poly pressure, 13 channel pressure, 14 pitch bend
       QueueMidi(m, true);
