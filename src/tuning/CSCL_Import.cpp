@@ -1,7 +1,7 @@
 #include "tuning/CSCL_Import.h"
 
 #include <cmath>
-#include <fstream>
+#include <sstream>
 
 #include "tuning/CFormula.h"
 #include "tuning/CStringParser.h"
@@ -58,7 +58,7 @@ void CSCL_Import::ResetKeyboardMapping() {
 }
 
 bool CSCL_Import::ReadScl(const std::string& path) {
-  std::ifstream in;
+  std::istringstream in;
   if (!CStringParser::Open(path, in)) return Fail("Error opening the file.");
   ResetScale();
   scaleName_ = FileNameOf(path);
@@ -117,7 +117,7 @@ bool CSCL_Import::ReadSclText(std::istream& in) {
 }
 
 bool CSCL_Import::ReadKbm(const std::string& path) {
-  std::ifstream in;
+  std::istringstream in;
   if (!CStringParser::Open(path, in)) return Fail("Error opening the file.");
   ResetKeyboardMapping();
   return ReadKbmText(in);

@@ -1,9 +1,13 @@
 #include "wavetable/WaveTableImport.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
 #include "support/TestPaths.h"
 #include "WaveTestHelpers.h"
@@ -182,6 +186,50 @@ TEST(WaveTableImport, FilesThatAreNotMonoWavAreRefused) {
   EXPECT_FALSE(Load(slot, "g.wav", garbage));
   EXPECT_FALSE(DescribeWaveTableFile("/nonexistent/x.wav").accepted);
   EXPECT_EQ(slot.Name(), "kept");
+
+  // Too large, never ending (a device), no file, or a named pipe (whose open would wait for a
+  // writer): not read as WAV nor as SysEx, and the slot keeps what it had.
+  const TempFile anchor("anchor.wav", garbage);
+  const std::filesystem::path folder = std::filesystem::path(anchor.Path()).parent_path();
+  std::vector<std::string> names;
+  {
+    // Real headers in front of more data than a wave-table file holds.
+    Bytes head;
+    head.Fmt(1, 1, 16).Tag("junk").U32(static_cast<std::uint32_t>(WavReader::kMaxFileSize));
+    const auto riff = Riff(head);
+    Bytes data;
+    data.Tag("data").U32(2 * 4096);
+    for (int i = 0; i < 4096; ++i) data.U16(0x1000);
+    std::ofstream big(folder / "big.wav", std::ios::binary);
+    big.write(reinterpret_cast<const char*>(riff.data()), static_cast<std::streamsize>(riff.size()));
+    big.seekp(static_cast<std::streamoff>(riff.size() + WavReader::kMaxFileSize));
+    big.write(reinterpret_cast<const char*>(data.b.data()), static_cast<std::streamsize>(data.b.size()));
+    names.push_back("big.wav");
+    const auto dump = SysExFile(kMaxSysExMessages + 1);
+    std::ofstream bigDump(folder / "big.syx", std::ios::binary);
+    bigDump.write(reinterpret_cast<const char*>(dump.data()), static_cast<std::streamsize>(dump.size()));
+    names.push_back("big.syx");
+  }
+  std::filesystem::create_directory(folder / "folder.wav");
+  names.push_back("folder.wav");
+  for (const char* name : {"zero.wav", "zero.syx"}) {
+    std::filesystem::create_symlink("/dev/zero", folder / name);
+    names.push_back(name);
+  }
+  for (const char* name : {"pipe.wav", "pipe.syx"}) {
+    ASSERT_EQ(::mkfifo((folder / name).c_str(), 0600), 0);
+    names.push_back(name);
+  }
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    const std::string path = (folder / name).string();
+    const WaveTableFileDescription d = DescribeWaveTableFile(path);
+    EXPECT_FALSE(d.accepted);
+    EXPECT_EQ(d.text, ExtensionOfPath(name) == ".syx" ? "Invalid file format! Cannot load\n\"" + name + "\"." : "");
+    EXPECT_FALSE(LoadUserWaveTable(slot, path));
+    EXPECT_EQ(slot.Name(), "kept");
+  }
+  for (const std::string& name : names) std::filesystem::remove(folder / name);
 
   // A 64-bit float file is fine.
   Bytes f64;
