@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::istringstream in(bytes);
   const bool ok = importer.ReadKbmText(in);
   if (ok != importer.Err().IsOk()) std::abort();
-  if (importer.MapSize() < 1 || importer.MapSize() > 127) std::abort();
+  if (importer.MapSize() < 1 || importer.MapSize() > 128) std::abort();
   TUN::CSingleScale scale;
   importer.ApplyTo(scale);
   std::int32_t table[128];

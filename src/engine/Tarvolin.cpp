@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "engine/NoiseSource.h"
 #include "engine/ParameterTable.h"
 #include "engine/ProgramState.h"
 #include "shell/IPlugEditor.h"
 #include "shell/VstTypes.h"
+#include "wavetable/WaveTableImport.h"
 
 const PluginInfo& Tarvolin::Identity() {
   static const PluginInfo info = [] {
@@ -310,6 +312,19 @@ void Tarvolin::CopyOscillatorSettings(int from, int to) {
   RefreshParameterControls();
 }
 
+bool Tarvolin::ImportUserWaveTable(int slot, const std::string& path) {
+  if (slot < 0 || slot >= WaveTableStore::kSlotCount) return false;
+  // Read outside the lock; only storing the waves and rebuilding excludes the audio thread.
+  UserWaveSlot loaded;
+  if (!LoadUserWaveTable(loaded, path)) return false;
+  PluginLock lock(PluginMutex());
+  waveTables_.Slot(slot) = std::move(loaded);
+  for (const int index : {param::kWaveTable1, param::kWaveTable2, param::kWaveTable3}) {
+    if (GetParam(index)->Value() == WaveTableStore::kFirstSlotIdentifier + slot) OnParameterChanged(index);
+  }
+  return true;
+}
+
 // ---- Notes ------------------------------------------------------------------------------------
 
 void Tarvolin::NoteOn(int note, int velocity) {
@@ -419,8 +434,9 @@ void Tarvolin::HandleMidiMessage(const MidiMessage& message) {
       return;
     }
     case 12:
-      // The live edits of the program left are not stored, and the host is not told.
-      if (!IgnoreProgramChange()) RecallProgram(m.data1);
+      // The live edits of the program left are not stored. The host hears of the new program from
+      // its user-interface thread, so that its program name does not go stale.
+      if (!IgnoreProgramChange() && RecallProgram(m.data1)) ReportProgramChangeLater();
       return;
     default:  // 10 poly pressure, 13 channel pressure, 14 pitch bend
       QueueMidi(m, true);

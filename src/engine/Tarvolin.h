@@ -2,6 +2,7 @@
 
 #include <array>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "engine/Chorus.h"
@@ -50,6 +51,11 @@ class Tarvolin : public Synth {
   // Oscillator" does; oscillator 1's AM settings are never copied, the sync and linear-FM settings
   // only between oscillators 2 and 3.
   void CopyOscillatorSettings(int from, int to);
+  // Loads a WAV or SysEx file into user slot j (0 ... 2) and rebuilds the table of every oscillator
+  // that plays the slot, so that the new waves are heard (selecting the slot again with the value
+  // the oscillator already has changes nothing). False, with nothing changed, when the file does not
+  // load.
+  bool ImportUserWaveTable(int slot, const std::string& path);
 
   // True until construction has recalled the first program; wave-table changes build no tables
   // while it is set.

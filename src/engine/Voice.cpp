@@ -471,11 +471,17 @@ void Voice::ControlTick(bool forced) {
   }
   const double base = unisonOffset_ + currentPitch_ + bendRange_ * *links_.pitchBend;
   const double vibrato = generator_[2] * 6145.0;
+  const auto setShapes = [this] {
+    for (int o = 0; o < kOscillators; ++o) {
+      if (!oscOn_[o]) continue;
+      osc_[o].SetShape(shapeSource_[o] == nullptr ? waveShape_[o] : waveShape_[o] + shapeAmount_[o] * *shapeSource_[o]);
+    }
+  };
+  // A shape takes effect at the oscillators' next tick; a note starts on the wave its settings
+  // select, so its own tick hands the shape over first.
+  if (forced) setShapes();
   for (int o = 0; o < kOscillators; ++o) osc_[o].ControlTick(base, fmInput_[o] + vibrato);
-  for (int o = 0; o < kOscillators; ++o) {
-    if (!oscOn_[o]) continue;
-    osc_[o].SetShape(shapeSource_[o] == nullptr ? waveShape_[o] : waveShape_[o] + shapeAmount_[o] * *shapeSource_[o]);
-  }
+  setShapes();
   const double m = amSource_ == nullptr ? 1.0 : ModulationRouting::Gain(amAmount_, *amSource_);
   effectiveAm2_ = m * amDepth2_;
   effectiveAm3_ = m * amDepth3_;

@@ -97,10 +97,14 @@ bool IPlugBase::CompareProgramState(const ChunkBuffer& chunk, int pos) {
   return live.Size() == 0 || std::memcmp(live.Data(), chunk.Data() + pos, static_cast<std::size_t>(live.Size())) == 0;
 }
 
+// A value that leaves a parameter's plain value as it is does nothing here or in the two host
+// entries below: hosts send current values again (on state restore, during automation playback,
+// from generic editors), and acting on them would cut the notes, clear the chorus or rebuild a wave
+// table each time. Program loads and activation deliver every parameter deliberately instead.
 void IPlugBase::SetParameterFromEditor(int index, double normalised) {
   PluginLock lock(mutex_);
   Parameter* p = GetParam(index);
-  if (p == nullptr || std::isnan(normalised)) return;
+  if (p == nullptr || !p->ChangedByNormalised(normalised)) return;
   p->SetFromNormalised(normalised);
   ReportParameterChange(index, p->GetNormalised());
   OnParameterChanged(index);
@@ -154,7 +158,7 @@ double IPlugBase::GetParameterNormalised(int index) {
 void IPlugBase::SetParameterFromHost(int index, double normalised) {
   PluginLock lock(mutex_);
   Parameter* p = GetParam(index);
-  if (p == nullptr || std::isnan(normalised)) return;
+  if (p == nullptr || !p->ChangedByNormalised(normalised)) return;
   normalised = std::clamp(normalised, 0.0, 1.0);
   if (editor_ != nullptr) editor_->SetParameterFromPlugin(index, normalised, true);
   p->SetFromNormalised(normalised);
@@ -168,6 +172,7 @@ bool IPlugBase::SetParameterFromText(int index, const char* text) {
   if (text == nullptr) return true;
   double value = 0.0;
   if (!p->TextToValue(text, &value)) return false;
+  if (!p->ChangedByPlain(value)) return true;
   if (editor_ != nullptr) editor_->SetParameterFromPlugin(index, value, false);
   p->SetPlainClamped(value);
   OnParameterChanged(index);

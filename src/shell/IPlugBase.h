@@ -106,6 +106,8 @@ class IPlugBase {
   virtual bool ReservedQuery() { return false; }                          // 15
   virtual void OnHostKnown() {}                                           // 16
   virtual void ReservedHook() {}                                          // 17
+  // Sets, reports and delivers a parameter; a value that leaves its plain value as it is does
+  // nothing (as in SetParameterFromHost and SetParameterFromText).
   virtual void SetParameterFromEditor(int index, double normalised);      // 18
   virtual void BeginParameterGesture(int /*index*/) {}                    // 19
   virtual void ReportParameterChange(int /*index*/, double /*normalised*/) {}  // 20
@@ -152,7 +154,7 @@ class IPlugBase {
   double GetParameterNormalised(int index);
   void SetParameterFromHost(int index, double normalised);
   // Sets a parameter from text as effString2Parameter does; answers false for an invalid index or
-  // text that matches nothing.
+  // text that matches nothing, true (and does nothing) for the value the parameter already has.
   bool SetParameterFromText(int index, const char* text);
 
   // Programs.

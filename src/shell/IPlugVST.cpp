@@ -615,6 +615,13 @@ VstIntPtr IPlugVST::VSTDispatcher(AEffect* effect, std::int32_t opcode, std::int
     delete plug;
     return 0;
   }
+  // Event and processing calls may come from the audio thread; every other call the instance
+  // answers comes from the user-interface thread, which may call the host back. Outside the lock,
+  // so that a host answering with calls of its own waits for nothing.
+  const bool audioCall = opcode == effProcessEvents || opcode == effProcessVarIo || opcode > effGetSpeakerArrangement;
+  if (!audioCall && plug->programChangePending_.exchange(false, std::memory_order_relaxed)) {
+    plug->ReportProgramChange();
+  }
   return plug->Dispatch(opcode, index, value, ptr, opt);
 }
 

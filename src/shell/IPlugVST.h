@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "shell/ChunkBuffer.h"
@@ -38,6 +39,10 @@ class IPlugVST : public IPlugBase {
   void SetReportedLatency(int samples) override;
   bool SendMidiToHost(const MidiMessage& message) override;
   bool SendSysExToHost(const SysExMessage& message) override;
+
+  // Tells the host of a program change made on the audio thread (by MIDI) without calling it from
+  // there: the host is told on its next dispatcher call from its user-interface thread.
+  void ReportProgramChangeLater() { programChangePending_.store(true, std::memory_order_relaxed); }
 
   // The host's version in packed form (major << 16 | minor << 8 | patch), known after GetHostKind.
   int GetHostVersion();
@@ -87,4 +92,5 @@ class IPlugVST : public IPlugBase {
   int hostVersion_ = 0;
   int vendorQuirk_ = -1;  // -1 until asked
   bool preparedForHost_ = false;
+  std::atomic<bool> programChangePending_{false};
 };

@@ -55,15 +55,27 @@ double Parameter::FromNormalised(double normalised) const {
   return std::pow(normalised, shape_) * (max_ - min_) + min_;
 }
 
-void Parameter::SetFromNormalised(double normalised) {
-  if (std::isnan(normalised)) return;
+double Parameter::PlainFromNormalised(double normalised) const {
   double plain = FromNormalised(std::clamp(normalised, 0.0, 1.0));
   if (kind_ != ParameterKind::Double) plain = std::floor(plain / step_ + 0.5) * step_;
-  value_ = std::min(plain, max_);
+  return std::min(plain, max_);
+}
+
+void Parameter::SetFromNormalised(double normalised) {
+  if (std::isnan(normalised)) return;
+  value_ = PlainFromNormalised(normalised);
+}
+
+bool Parameter::ChangedByNormalised(double normalised) const {
+  return !std::isnan(normalised) && PlainFromNormalised(normalised) != value_;
 }
 
 void Parameter::SetPlainClamped(double value) {
   value_ = std::clamp(std::isnan(value) ? 0.0 : value, min_, max_);
+}
+
+bool Parameter::ChangedByPlain(double value) const {
+  return std::clamp(std::isnan(value) ? 0.0 : value, min_, max_) != value_;
 }
 
 double Parameter::NormalisedDefault() const {
@@ -82,10 +94,8 @@ void Parameter::GetDisplay(double value, bool normalised, bool allowDisplayTexts
                            std::size_t capacity) const {
   if (out == nullptr || capacity == 0) return;
   out[0] = '\0';
-  if (normalised) {
-    // Hosts may ask for any number; keep the text within the parameter's range.
-    value = FromNormalised(std::isnan(value) ? 0.0 : std::clamp(value, 0.0, 1.0));
-  }
+  // Hosts may ask for any number; the text stays within the parameter's range.
+  if (normalised) value = PlainFromNormalised(std::isnan(value) ? 0.0 : value);
   if (formatter_ != nullptr) {
     formatter_(value, out, capacity);
     out[capacity - 1] = '\0';

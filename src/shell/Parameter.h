@@ -53,17 +53,26 @@ class Parameter {
   double GetNormalised() const { return ToNormalised(value_); }
   // Plain value of a normalised one along the curve, without rounding or clamping.
   double FromNormalised(double normalised) const;
-  // Sets the value from a normalised one: the curve, then (except for Double) rounding half up to
-  // the step grid, then the upper bound. Input outside [0, 1] is clamped first; NaN changes nothing.
+  // The plain value SetFromNormalised gives: the curve, then (except for Double) rounding half up to
+  // the step grid, then the upper bound. Input outside [0, 1] is clamped first; NaN must not be
+  // passed.
+  double PlainFromNormalised(double normalised) const;
+  // Sets the value to PlainFromNormalised; NaN changes nothing.
   void SetFromNormalised(double normalised);
+  // Whether SetFromNormalised would change the plain value (false for NaN).
+  bool ChangedByNormalised(double normalised) const;
   // Sets the value clamped to [min, max] without step rounding; NaN counts as 0.
   void SetPlainClamped(double value);
+  // Whether SetPlainClamped would change the value.
+  bool ChangedByPlain(double value) const;
   // Normalised default, without clamping.
   double NormalisedDefault() const;
 
   // Display text of a plain or normalised value into out (capacity bytes, terminator included).
-  // The formatter, if any, decides alone; otherwise a non-empty display text of the truncated
-  // value (when allowed), otherwise the number with the display precision.
+  // A normalised value is shown as the plain value setting it gives (rounded to the step), so that a
+  // host's label for a value names what that value selects. The formatter, if any, decides alone;
+  // otherwise a non-empty display text of the truncated value (when allowed), otherwise the number
+  // with the display precision.
   void GetDisplay(double value, bool normalised, bool allowDisplayTexts, char* out,
                   std::size_t capacity) const;
   void GetDisplayForHost(char* out, std::size_t capacity) const {

@@ -1,17 +1,14 @@
 #include "shell/PresetFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "shell/ChunkBuffer.h"
 #include "shell/IPlugBase.h"
 #include "shell/TextFormat.h"
+#include "shell/UserFile.h"
 
 namespace {
 
@@ -215,25 +212,9 @@ int PresetFile::ReadFactoryBank(IPlugBase& plug, const ChunkBuffer& data) {
 
 bool PresetFile::Load(const std::string& path, ChunkBuffer& out) {
   out.Clear();
-  if (path.empty()) return false;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return false;
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > kMaxFileSize) {
-    ::close(fd);
-    return false;
-  }
-  out.Resize(static_cast<int>(info.st_size));
-  int done = 0;
-  while (done < out.Size()) {
-    const ssize_t n = ::read(fd, out.Data() + done, static_cast<std::size_t>(out.Size() - done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<int>(n);
-  }
-  ::close(fd);
-  // A file that shrank while being read is taken as far as it went.
-  out.Resize(done);
+  std::vector<std::uint8_t> bytes;
+  if (UserFile::ReadWhole(path, kMaxFileSize, &bytes) != UserFile::Result::kRead) return false;
+  out.Assign(bytes.data(), static_cast<int>(bytes.size()));
   return true;
 }
 

@@ -43,8 +43,9 @@ class PresetFile {
   // position where its bank body ended, or -1.
   static int ReadFactoryBank(IPlugBase& plug, const ChunkBuffer& data);
 
-  // Whole-file input and output. Load refuses folders, special files and files above kMaxFileSize;
-  // Save replaces the file and answers false when it cannot be written in full.
+  // Whole-file input and output. Load refuses folders, special files, files above kMaxFileSize and
+  // files that end before their size (being rewritten); Save replaces the file and answers false
+  // when it cannot be written in full.
   static bool Load(const std::string& path, ChunkBuffer& out);
   static bool Save(const std::string& path, const ChunkBuffer& data);
 };

@@ -20,6 +20,9 @@ constexpr const char* kMidiThruKey = "MIDI Thru";
 constexpr const char* kIgnoreProgramChangeKey = "Ignore Program Change";
 constexpr const char* kMidiControlSection = "MIDI Control";
 
+// Paths are read whole, however long.
+constexpr std::size_t kWholeValue = std::string::npos;
+
 std::string ControllerKey(int k) { return "CC" + std::to_string(k); }
 
 bool EqualsIgnoringCase(const std::string& text, const char* word) {
@@ -81,10 +84,9 @@ std::int32_t Configuration::ParseControllerEntry(const std::string& text) {
 
 void Configuration::ReadFrom(const IniFile& ini, MidiSettings* settings) {
   startupBankPath_.clear();
-  const std::string startup = ini.Get(kStartupSection, kStartupKey, "", kPathBufferSize);
+  const std::string startup = ini.Get(kStartupSection, kStartupKey, "", kWholeValue);
   if (!startup.empty()) startupBankPath_ = startup;
-  // Read with the path buffer, as the bank path is: a folder path cut short names another folder.
-  const std::string programs = ini.Get(kGlobalSection, kProgramFilesKey, "", kPathBufferSize);
+  const std::string programs = ini.Get(kGlobalSection, kProgramFilesKey, "", kWholeValue);
   if (!programs.empty()) programFilesPath_ = programs;
   const std::string thru = ini.Get(kMidiGlobalSection, kMidiThruKey, BoolText(settings->midiThru), kValueBufferSize);
   if (!thru.empty()) settings->midiThru = EqualsIgnoringCase(thru, "true");

@@ -19,8 +19,8 @@ class Configuration {
   static constexpr int kControllerCount = 120;
   // Longest configuration file path.
   static constexpr std::size_t kMaxPathLength = 1024;
-  // Value buffers, terminator included.
-  static constexpr std::size_t kPathBufferSize = 259;
+  // Value buffer of the MIDI keys, terminator included. Paths are read whole: a path cut short
+  // names another file or folder.
   static constexpr std::size_t kValueBufferSize = 64;
   // Results of Read.
   static constexpr int kReadOk = 0;

@@ -1,11 +1,8 @@
 #include "synth/IniFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
+
+#include "shell/UserFile.h"
 
 namespace {
 
@@ -112,36 +109,11 @@ void IniFile::Reindex() {
 bool IniFile::Load(const std::string& path) {
   lines_.clear();
   Reindex();
-  exists_ = false;
-  refused_ = false;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) {
-    exists_ = errno != ENOENT && errno != ENOTDIR;
-    refused_ = exists_;
-    return false;
-  }
-  exists_ = true;
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
-      static_cast<unsigned long long>(info.st_size) > kMaxFileSize) {
-    ::close(fd);
-    refused_ = true;
-    return false;
-  }
-  std::string text(static_cast<std::size_t>(info.st_size), '\0');
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::read(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<std::size_t>(n);
-  }
-  ::close(fd);
-  if (done < text.size()) {
-    // The file shrank or could not be read to its end.
-    refused_ = true;
-    return false;
-  }
+  std::string text;
+  const UserFile::Result result = UserFile::ReadWhole(path, kMaxFileSize, &text);
+  exists_ = result != UserFile::Result::kMissing;
+  refused_ = result == UserFile::Result::kRefused;
+  if (result != UserFile::Result::kRead) return false;
   Parse(text);
   return true;
 }

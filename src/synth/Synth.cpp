@@ -139,9 +139,10 @@ void Synth::ApplyController(const MidiMessage& message) {
   Parameter* p = GetParam(parameter);
   if (p == nullptr) return;  // unmapped, or an entry that names no parameter
   const double value = message.data2 / 127.0;
-  // Compared as normalised values: the controller sets a normalised value, and for a parameter
-  // whose range is not 0 ... 1 the plain value says nothing about it.
-  if (p->GetNormalised() == value) return;
+  // The controller sets a normalised value; one that gives the plain value the parameter already
+  // has (the same controller value again, or another within the same step) changes nothing and is
+  // not reported.
+  if (!p->ChangedByNormalised(value)) return;
   SetParameterFromEditor(parameter, value);
   if (editor_ != nullptr) editor_->SetParameterFromPlugin(parameter, p->GetNormalised(), true);
 }

@@ -1,7 +1,7 @@
 #include "tuning/CSCL_Import.h"
 
 #include <cmath>
-#include <fstream>
+#include <sstream>
 
 #include "tuning/CFormula.h"
 #include "tuning/CStringParser.h"
@@ -58,7 +58,7 @@ void CSCL_Import::ResetKeyboardMapping() {
 }
 
 bool CSCL_Import::ReadScl(const std::string& path) {
-  std::ifstream in;
+  std::istringstream in;
   if (!CStringParser::Open(path, in)) return Fail("Error opening the file.");
   ResetScale();
   scaleName_ = FileNameOf(path);
@@ -100,12 +100,20 @@ bool CSCL_Import::ReadSclText(std::istream& in) {
     } else {
       std::string_view s = line;
       double numerator = 0.0;
-      s.remove_prefix(text::ScanDecimal(s, &numerator));
+      const std::size_t taken = text::ScanDecimal(s, &numerator);
+      s.remove_prefix(taken);
+      // A number standing alone (the line ends or a blank follows it) is the ratio n/1, as "2" for
+      // the octave in many published scales.
+      const bool alone = taken > 0 && (s.empty() || text::IsBlank(s[0]));
       s = text::SkipBlanks(s);
-      if (s.empty() || s[0] != '/') return Fail("Unknown operator. '/' expected.");
-      double denominator = 0.0;
-      text::ScanDecimal(text::SkipBlanks(s.substr(1)), &denominator);
-      if (denominator == 0.0) return Fail("Division by zero.");
+      double denominator = 1.0;
+      if (!s.empty() && s[0] == '/') {
+        denominator = 0.0;
+        text::ScanDecimal(text::SkipBlanks(s.substr(1)), &denominator);
+        if (denominator == 0.0) return Fail("Division by zero.");
+      } else if (!alone) {
+        return Fail("Unknown operator. '/' expected.");
+      }
       cents = 1200.0 * std::log2(numerator / denominator);
     }
     degrees_[entries] = cents;
@@ -117,7 +125,7 @@ bool CSCL_Import::ReadSclText(std::istream& in) {
 }
 
 bool CSCL_Import::ReadKbm(const std::string& path) {
-  std::ifstream in;
+  std::istringstream in;
   if (!CStringParser::Open(path, in)) return Fail("Error opening the file.");
   ResetKeyboardMapping();
   return ReadKbmText(in);
@@ -137,7 +145,9 @@ bool CSCL_Import::ReadKbmText(std::istream& in) {
     }
     switch (item) {
       case 0:
-        mapSize_ = Clamp(header[0], 1, kNotes - 1);
+        // Up to a full keyboard per period; the mapping index is taken modulo the map size, so any
+        // middle note fits.
+        mapSize_ = Clamp(header[0], 1, kNotes);
         break;
       case 1:
         firstNote_ = Clamp(header[1], 0, kNotes - 1);
@@ -148,12 +158,9 @@ bool CSCL_Import::ReadKbmText(std::istream& in) {
         lastNote_ = last;
         break;
       }
-      case 3: {
-        const std::int32_t middle = Clamp(header[3], 0, kNotes - 1);
-        if (middle + mapSize_ >= kNotes) return Fail("Setting out of range.");
-        middleNote_ = middle;
+      case 3:
+        middleNote_ = Clamp(header[3], 0, kNotes - 1);
         break;
-      }
       case 4:
         referenceNote_ = Clamp(header[4], 0, kNotes - 1);
         break;

@@ -2,7 +2,7 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
+#include <sstream>
 
 #include "tuning/CStringParser.h"
 #include "tuning/TunReader.h"
@@ -117,7 +117,7 @@ double CSingleScale::NoteFrequency(int note) const {
 }
 
 int CSingleScale::ReadTun(const std::string& path) {
-  std::ifstream in;
+  std::istringstream in;
   if (!CStringParser::Open(path, in)) {
     err_.SetError("Error opening the file.");
     return 0;

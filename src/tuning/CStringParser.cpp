@@ -1,20 +1,21 @@
 #include "tuning/CStringParser.h"
 
-#include <filesystem>
 #include <streambuf>
-#include <system_error>
+#include <utility>
 
+#include "shell/UserFile.h"
 #include "tuning/TextScan.h"
 
 namespace TUN {
 
 CStringParser::~CStringParser() = default;
 
-bool CStringParser::Open(const std::string& path, std::ifstream& in) {
-  std::error_code ec;
-  if (path.empty() || std::filesystem::is_directory(path, ec)) return false;
-  in.open(path, std::ios::binary);
-  return in.is_open();
+bool CStringParser::Open(const std::string& path, std::istringstream& in) {
+  std::string bytes;
+  if (UserFile::ReadWhole(path, kMaxFileSize, &bytes) != UserFile::Result::kRead) return false;
+  in.str(std::move(bytes));
+  in.clear();
+  return true;
 }
 
 bool CStringParser::ReadLine(std::istream& in) {

@@ -1,7 +1,8 @@
 #pragma once
 
-#include <fstream>
+#include <cstdint>
 #include <istream>
+#include <sstream>
 #include <string>
 
 namespace TUN {
@@ -14,8 +15,12 @@ class CStringParser {
   CStringParser() = default;
   virtual ~CStringParser();
 
-  // Opens a file for reading as bytes; false when it does not open or is a folder.
-  static bool Open(const std::string& path, std::ifstream& in);
+  // Tuning files are small; anything larger is refused (a few hundred kilobytes at most in practice).
+  static constexpr std::uint64_t kMaxFileSize = 8u << 20;
+
+  // Reads a file as bytes into in; false when it does not open, is no regular file (a folder, a
+  // named pipe, a device) or is larger than kMaxFileSize.
+  static bool Open(const std::string& path, std::istringstream& in);
 
   // False once the stream has ended or failed; otherwise reads one line into Line(). A read error
   // ends the line like the end of the stream does.

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "shell/UserFile.h"
+
 namespace {
 
 std::uint32_t U32(const std::uint8_t* p) {
@@ -69,7 +71,7 @@ void WavReader::Close() {
 
 bool WavReader::ReadWavFile(const std::string& path) {
   Close();
-  file_ = std::fopen(path.c_str(), "rb");
+  file_ = UserFile::Open(path, kMaxFileSize);
   if (file_ == nullptr) return false;
   if (fseeko(file_, 0, SEEK_END) != 0) {
     Close();

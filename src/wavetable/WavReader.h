@@ -13,12 +13,17 @@
 // really there.
 class WavReader {
  public:
+  // Larger files (and anything that is no regular file) are not read: a wave table needs at most
+  // 64 waves of 2048 samples, a megabyte even as 64-bit samples.
+  static constexpr std::uint64_t kMaxFileSize = 64u << 20;
+
   WavReader() = default;
   ~WavReader() { Close(); }
   WavReader(const WavReader&) = delete;
   WavReader& operator=(const WavReader&) = delete;
 
-  // Opens the file and finds its sample data; the file stays open on success.
+  // Opens the file and finds its sample data; the file stays open on success. False for a file that
+  // is no regular file or is larger than kMaxFileSize.
   bool ReadWavFile(const std::string& path);
   bool ReadWavData(const std::uint8_t* data, std::size_t size);
 

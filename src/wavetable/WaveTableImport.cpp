@@ -11,6 +11,7 @@
 #include <memory>
 #include <new>
 
+#include "shell/UserFile.h"
 #include "wavetable/UserWaveSlot.h"
 #include "wavetable/WavReader.h"
 #include "wavetable/WaveTable.h"
@@ -62,19 +63,8 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-// The whole file, or false when it cannot be read or is larger than limit bytes.
-bool ReadWholeFile(const std::string& path, std::uint64_t limit, std::vector<std::uint8_t>* out) {
-  File file(std::fopen(path.c_str(), "rb"));
-  if (!file || fseeko(file.get(), 0, SEEK_END) != 0) return false;
-  const off_t end = ftello(file.get());
-  if (end < 0 || static_cast<std::uint64_t>(end) > limit || fseeko(file.get(), 0, SEEK_SET) != 0) return false;
-  try {
-    out->resize(static_cast<std::size_t>(end));
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-  return std::fread(out->data(), 1, out->size(), file.get()) == out->size();
-}
+// Whole messages up to the largest dump read, and whatever follows the last of them.
+constexpr std::uint64_t kMaxSysExFileSize = static_cast<std::uint64_t>(kMaxSysExMessages + 1) * kSysExMessageSize - 1;
 
 }  // namespace
 
@@ -157,7 +147,7 @@ WaveTableFileDescription DescribeWaveTableFile(const std::string& path) {
     std::uint8_t head[5] = {};
     std::size_t available = 0;
     std::uint64_t size = 0;
-    File file(std::fopen(path.c_str(), "rb"));
+    File file(UserFile::Open(path, kMaxSysExFileSize));
     if (file && fseeko(file.get(), 0, SEEK_END) == 0) {
       const off_t end = ftello(file.get());
       if (end >= 0 && fseeko(file.get(), 0, SEEK_SET) == 0) {
@@ -228,8 +218,8 @@ bool LoadUserWaveTable(UserWaveSlot& slot, const std::string& path) {
     if (!reader.ReadWavFile(path) || !ReadWavWaves(reader, &waves)) return false;
   } else if (EqualsIgnoringCase(extension, ".syx")) {
     std::vector<std::uint8_t> bytes;
-    const std::uint64_t limit = static_cast<std::uint64_t>(kMaxSysExMessages + 1) * kSysExMessageSize - 1;
-    if (!ReadWholeFile(path, limit, &bytes) || !DecodeSysExWaves(bytes.data(), bytes.size(), &waves)) {
+    if (UserFile::ReadWhole(path, kMaxSysExFileSize, &bytes) != UserFile::Result::kRead ||
+        !DecodeSysExWaves(bytes.data(), bytes.size(), &waves)) {
       return false;
     }
   } else {

@@ -26,8 +26,9 @@ struct WaveTableFileDescription {
 WaveTableFileDescription DescribeWaveTableFile(const std::string& path);
 
 // Loads a ".wav" or ".syx" file (extension compared without regard to case) into the slot. False,
-// with the slot unchanged, for any other extension, a file that cannot be read, a WAV that is not
-// mono or holds fewer than two sample frames, and a SysEx file with a broken message.
+// with the slot unchanged, for any other extension, a file that cannot be read (also one that is no
+// regular file, or larger than WavReader::kMaxFileSize or than kMaxSysExMessages messages), a WAV
+// that is not mono or holds fewer than two sample frames, and a SysEx file with a broken message.
 bool LoadUserWaveTable(UserWaveSlot& slot, const std::string& path);
 
 // The pieces of the above, usable on data in memory.
@@ -50,8 +51,9 @@ bool ReadWavWaves(WavReader& reader, std::vector<float>* waves);
 
 // One wave of 2048 samples per 410-byte message of a Blofield wave-table dump (bytes beyond the
 // last whole message are ignored). False when a message breaks the header rule, when there is no
-// whole message, or when there are more than kMaxSysExMessages.
-constexpr int kMaxSysExMessages = 65536;
+// whole message, or when there are more than kMaxSysExMessages (128 tables of 64 waves; a file of
+// more is not read).
+constexpr int kMaxSysExMessages = 8192;
 bool DecodeSysExWaves(const std::uint8_t* data, std::size_t size, std::vector<float>* waves);
 
 // Four-point cubic (Catmull-Rom) interpolation between y1 and y2 at fraction t.

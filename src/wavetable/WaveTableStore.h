@@ -62,8 +62,9 @@ class WaveTableStore {
   // Empties the three user slots and their names (tables are not rebuilt).
   void ClearSlots();
 
-  // Loads a WAV or SysEx file into user slot j (0 ... 2); see WaveTableImport.h. The caller selects
-  // the slot afterwards to hear it.
+  // Loads a WAV or SysEx file into user slot j (0 ... 2); see WaveTableImport.h. Tables that play
+  // the slot keep their waves until it is selected anew (Tarvolin::ImportUserWaveTable rebuilds
+  // them at once).
   bool LoadUserWaveTable(int slot, const std::string& path);
 
  private:

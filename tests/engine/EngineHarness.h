@@ -17,6 +17,7 @@ namespace engine_test {
 struct Transport {
   VstTimeInfo info{};
   bool answer = false;
+  int automations = 0;  // parameter changes reported to the host
 };
 
 inline Transport*& CurrentTransport() {
@@ -26,6 +27,7 @@ inline Transport*& CurrentTransport() {
 
 inline VstIntPtr TransportHost(AEffect*, std::int32_t opcode, std::int32_t, VstIntPtr, void*, float) {
   Transport* t = CurrentTransport();
+  if (opcode == audioMasterAutomate && t != nullptr) ++t->automations;
   if (opcode == audioMasterGetTime && t != nullptr && t->answer) return reinterpret_cast<VstIntPtr>(&t->info);
   return 0;
 }

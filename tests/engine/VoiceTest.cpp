@@ -61,6 +61,28 @@ TEST(Voice, GlideTakesItsTimeInControlTicks) {
   EXPECT_EQ(v.GlideTicksLeft(), 0);
 }
 
+TEST(Voice, ANoteStartsOnTheWaveItsShapeSelects) {
+  // The first note after set-up, and a note after the shape changed while the voice was idle (as
+  // a program change does), read the selected wave from their first sample on.
+  Harness h;
+  h.Set(kWaveTable1, 18);  // "Frequency Up", many waves
+  h.Set(kWaveShape1, 1.0);
+  h.Set(kAmpEgRelease, 0.0);
+  const Oscillator& osc = h.plug->GetVoice(0).Osc(0);
+  const int last = h.plug->WaveTables().Table(0).WaveCount() - 1;
+  ASSERT_GT(last, 1);
+  h.NoteOn(0, 78);
+  h.Render(1);
+  EXPECT_EQ(osc.Wave(), last);
+  h.NoteOff(0, 78);
+  h.Render(4000);
+  ASSERT_FALSE(h.plug->GetVoice(0).Active());
+  h.Set(kWaveShape1, 0.0);
+  h.NoteOn(0, 78);
+  h.Render(1);
+  EXPECT_EQ(osc.Wave(), 0);
+}
+
 TEST(Voice, LegatoGlidesOnlyBetweenHeldKeys) {
   Harness h;
   h.Set(kPortamento, 0.25);

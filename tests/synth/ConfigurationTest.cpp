@@ -93,10 +93,16 @@ TEST_F(ConfigurationFile, ValuesAreReadAsTheFileGivesThem) {
       "[MIDI Global]\nMIDI Thru=TRUE\nIgnore Program Change=yes\n"
       "[MIDI Control]\nCC7=abc\nCC8=0\nCC9=-1\nCC10=200\nCC11=12xyz\nCC12=-0\nCC13=+5\n"
       "CC14=99999999999\nCC119=152\nCC120=3\n"
-      "[Global]\nPath to Program Files=" + std::string(80, 'p') + "\n");
+      "[Global]\nPath to Program Files=" + std::string(300, 'p') + "\n");
   Tarvolin plug(nullptr);
   EXPECT_TRUE(plug.MidiThru());
   EXPECT_FALSE(plug.IgnoreProgramChange());
+  // Every value but "true" (in any case) turns an option off, also one that was on.
+  plug.SetIgnoreProgramChange(true);
+  plug.SetMidiThru(false);
+  EXPECT_EQ(plug.ReadConfiguration(), Configuration::kReadOk);
+  EXPECT_FALSE(plug.IgnoreProgramChange());
+  EXPECT_TRUE(plug.MidiThru());
   const auto& map = plug.ControllerMap();
   EXPECT_EQ(map[7], -1);
   EXPECT_EQ(map[8], 0);
@@ -109,7 +115,7 @@ TEST_F(ConfigurationFile, ValuesAreReadAsTheFileGivesThem) {
   EXPECT_EQ(map[119], 152);
   EXPECT_EQ(map[0], -1);
   // The folder path is kept whole (a cut path would name another folder).
-  EXPECT_EQ(plug.Config().ProgramFilesPath(), std::string(80, 'p'));
+  EXPECT_EQ(plug.Config().ProgramFilesPath(), std::string(300, 'p'));
 }
 
 TEST_F(ConfigurationFile, EmptyValuesLeaveTheMidiOptionsAsTheyWere) {
@@ -172,7 +178,11 @@ TEST_F(ConfigurationFile, ToggleWritesOnlyItsOptionButAlwaysTheStartupBank) {
 }
 
 TEST_F(ConfigurationFile, StartupBankLoadsAtConstruction) {
-  const std::string bank = home_ + "/start.fxb";
+  // A path of any length is read whole, and kept when the configuration is written again.
+  const std::string folder = home_ + "/" + std::string(150, 'b') + "/" + std::string(150, 'c');
+  ASSERT_TRUE(UserFolders::MakeFolders(folder));
+  const std::string bank = folder + "/start.fxb";
+  ASSERT_GT(bank.size(), 310u);
   {
     Tarvolin maker(nullptr);
     maker.GetProgram(4)->name = "From the startup bank";
@@ -182,6 +192,8 @@ TEST_F(ConfigurationFile, StartupBankLoadsAtConstruction) {
   Tarvolin plug(nullptr);
   EXPECT_EQ(plug.ProgramName(4), "From the startup bank");
   EXPECT_EQ(plug.Config().StartupBankPath(), bank);
+  ASSERT_TRUE(plug.WriteMidiSettings(Configuration::kWriteMidiThru));
+  EXPECT_NE(ReadText(File()).find("File=" + bank + "\n"), std::string::npos);
   ASSERT_TRUE(plug.ClearStartupBank());
   EXPECT_EQ(plug.Config().StartupBankPath(), "");
   IniFile ini;
@@ -242,7 +254,7 @@ TEST_F(ConfigurationFile, UnusableLocationsReadAsDefaultsAndAreNeverClobbered) {
   const std::string big(2 << 20, 'z');
   Prepare("[Startup Bank]\nFile=" + big + "\n[Mine]\nlong=" + big + "\n");
   Tarvolin plug(nullptr);
-  EXPECT_EQ(plug.Config().StartupBankPath(), "");  // a 258-character path that is no bank
+  EXPECT_EQ(plug.Config().StartupBankPath(), "");  // a path that names no bank
   ASSERT_TRUE(plug.WriteMidiSettings(Configuration::kWriteMidiThru));
   IniFile ini;
   ASSERT_TRUE(ini.Load(File()));

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
+#include <utility>
 #include <memory>
 #include <vector>
 
@@ -116,9 +119,33 @@ TEST_F(MidiInput, ProgramChangeUnlessIgnored) {
 }
 
 TEST_F(MidiInput, AllNotesOffSilencesAndIsNotQueuedEvenWhileLearning) {
+  // Two held notes of a sound that would sustain for ever.
+  plug->InitCurrentProgram();
+  for (const auto& [index, value] : {std::pair{param::kAmpEgSustain, 1.0}, std::pair{param::kAmpEgRelease, 0.0}}) {
+    plug->GetParam(index)->SetPlainClamped(value);
+    plug->OnParameterChanged(index);
+  }
+  const auto peak = [&](int frames) {
+    std::vector<double> left(static_cast<std::size_t>(frames)), right(static_cast<std::size_t>(frames));
+    double* outs[2] = {left.data(), right.data()};
+    plug->ProcessBuffersDouble(nullptr, outs, frames);
+    double p = 0.0;
+    for (double v : left) p = std::max(p, std::fabs(v));
+    return p;
+  };
+  Send(0, 0x90, 60, 100);
+  Send(0, 0x91, 64, 100);
+  ASSERT_GT(peak(4096), 0.01);
+  ASSERT_GT(peak(512), 0.01);
+  ASSERT_FALSE(plug->HeldNotes().Empty());
+
   plug->ArmLearn(1.0, false);
   Send(0, 0xB3, 123, 0);
   EXPECT_TRUE(Queued().empty());
+  EXPECT_TRUE(plug->HeldNotes().Empty());
+  peak(4096);  // the release
+  EXPECT_EQ(peak(512), 0.0);
+  for (int i = 0; i < Tarvolin::kVoices; ++i) EXPECT_FALSE(plug->GetVoice(i).Active()) << i;
   EXPECT_TRUE(plug->LearnArmed());  // only controllers up to 119 are captured
   Send(0, 0xB0, 74, 10);            // captured for learning, not played
   EXPECT_TRUE(Queued().empty());

@@ -64,6 +64,11 @@ TEST(SclImport, PitchForms) {
   EXPECT_NEAR(imp.Degree(4), 1200 * std::log2(9.0 / 8), 1e-9);
   EXPECT_NEAR(imp.Degree(5), 1200 * std::log2(4.0 / 3), 1e-9);
   EXPECT_NEAR(imp.Degree(6), 1200 * std::log2(1162261467.0 / 1073741824.0), 1e-9);
+  // A number standing alone is the ratio n/1, also with text after a blank.
+  ASSERT_TRUE(Scl(imp, "d\n3\n3\n5 harmonic\n 2\t! octave\n")) << imp.Err().Message();
+  EXPECT_NEAR(imp.Degree(1), 1200 * std::log2(3.0), 1e-9);
+  EXPECT_NEAR(imp.Degree(2), 1200 * std::log2(5.0), 1e-9);
+  EXPECT_EQ(imp.Degree(3), 1200.0);
 }
 
 TEST(SclImport, Failures) {
@@ -78,8 +83,9 @@ TEST(SclImport, Failures) {
       {"x\nabc\n", "Scale size not allowed. Must be within [1;127]."},
       {"x\n2\n100.0\n200.0\n300.0\n", "End of file expected, but further data found."},
       {"x\n2\n100.0\n", "Less tuning entries found than expected."},
-      {"x\n1\n2\n", "Unknown operator. '/' expected."},
       {"x\n1\n3:2\n", "Unknown operator. '/' expected."},
+      {"x\n1\n2x\n", "Unknown operator. '/' expected."},
+      {"x\n1\nabc\n", "Unknown operator. '/' expected."},
       {"x\n1\n3/0\n", "Division by zero."},
       {"x\n1\n3/abc\n", "Division by zero."},
   };
@@ -161,13 +167,31 @@ TEST(KbmImport, ShortMappingAndLimits) {
   EXPECT_EQ(imp.ReferenceFrequency(), 100000.0);
   EXPECT_EQ(imp.OctaveDegree(), 127);
   EXPECT_EQ(imp.Mapping(0), 0);
-  ASSERT_TRUE(Kbm(imp, KbmText("127\n0\n127\n0\n69\n0\n12\n", "99999999999\n")));
-  EXPECT_EQ(imp.MapSize(), 127);
+  ASSERT_TRUE(Kbm(imp, KbmText("999\n0\n127\n0\n69\n0\n12\n", "99999999999\n")));
+  EXPECT_EQ(imp.MapSize(), 128);
   EXPECT_EQ(imp.ReferenceFrequency(), 0.001);
   EXPECT_EQ(imp.Mapping(0), 127);
-  // Map size 128 is cut to 127 and then no longer fits above middle note 1.
-  EXPECT_FALSE(Kbm(imp, KbmText("128\n0\n127\n1\n69\n440\n12\n", "")));
-  EXPECT_EQ(imp.Err().Message(), "Setting out of range.");
+  // A full keyboard per period with any middle note: the entry is the key's distance from the
+  // middle note modulo the map size (keys 9 and 10 lie below middle note 11, one period down).
+  std::string entries;
+  for (int i = 0; i < 128; ++i) entries += std::to_string(i) + "\n";
+  ASSERT_TRUE(Kbm(imp, KbmText("128\n0\n127\n11\n69\n440\n127\n", entries))) << imp.Err().Message();
+  EXPECT_EQ(imp.MiddleNote(), 11);
+  ASSERT_TRUE(Scl(imp, "x\n127\n" + [] {
+    std::string pitches;
+    for (int k = 1; k <= 127; ++k) pitches += std::to_string(k * 50) + ".\n";
+    return pitches;
+  }()));
+  imp.ComputeNoteCents();
+  EXPECT_EQ(imp.NoteCents(11), 1100.0);
+  EXPECT_EQ(imp.NoteCents(12), 1100.0 + 50.0);
+  EXPECT_EQ(imp.NoteCents(127), 1100.0 + 116 * 50.0);
+  EXPECT_EQ(imp.NoteCents(9), 100.0 * (11 - 127) + 126 * 50.0);  // one period of 127 semitones down
+  EXPECT_EQ(imp.NoteCents(10), 1000.0);  // entry 127 is the scale's last degree, never mapped
+  ASSERT_TRUE(Kbm(imp, KbmText("12\n0\n127\n120\n69\n440.0\n12\n", "0\n1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n11\n")));
+  imp.ComputeNoteCents();
+  EXPECT_EQ(imp.NoteCents(121), 12000.0 + 50.0);
+  EXPECT_EQ(imp.NoteCents(119), 12000.0 - 1200.0 + 11 * 50.0);
 
   // Every note stays within the tables whatever the mapping holds.
   CSingleScale s;
@@ -183,8 +207,6 @@ TEST(KbmImport, Failures) {
       {"12\n0\n127\n60\n69\n440.0\n", "Premature end of file."},
       {"12\n5\n5\n60\n69\n440.0\n12\n", "Setting out of range."},
       {"12\n5\n-3\n60\n69\n440.0\n12\n", "Setting out of range."},
-      {"12\n0\n127\n120\n69\n440.0\n12\n", "Setting out of range."},
-      {"12\n0\n127\n116\n69\n440.0\n12\n", "Setting out of range."},
       {"2\n0\n127\n60\n69\n440.0\n2\n0\n1\n! fine\n\n1\n", "End of file expected, but additional data found."},
   };
   for (const Failure& c : cases) {
@@ -192,8 +214,11 @@ TEST(KbmImport, Failures) {
     EXPECT_FALSE(Kbm(imp, c.text)) << c.text;
     EXPECT_EQ(imp.Err().Message(), c.message) << c.text;
   }
-  CSCL_Import imp;
-  EXPECT_TRUE(Kbm(imp, "12\n0\n127\n115\n69\n440.0\n12\n"));  // 115 + 12 = 127 still fits
+  // Middle note and map size may reach beyond the keyboard.
+  for (const char* middle : {"115", "116", "120", "127"}) {
+    CSCL_Import imp;
+    EXPECT_TRUE(Kbm(imp, std::string("12\n0\n127\n") + middle + "\n69\n440.0\n12\n")) << middle;
+  }
 }
 
 TEST(SclImport, FilesAndFileNames) {

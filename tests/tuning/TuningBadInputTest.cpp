@@ -2,9 +2,15 @@
 // message and result 8, and leaves the user tuning as it was.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include "TuningTestUtil.h"
+#include "tuning/CStringParser.h"
 #include "tuning/CSCL_Import.h"
 #include "tuning/CSingleScale.h"
 #include "tuning/TuningState.h"
@@ -56,8 +62,8 @@ TEST(TuningBadInput, FilesEndWithTheirMessage) {
       {"megapitch.scl", "x\n1\n" + std::string(1 << 20, '7') + "/1\n", nullptr},
       {"megadenominator.scl", "x\n1\n1/" + std::string(1 << 20, '0') + "\n", "Division by zero."},
       {"megakey.tun", "[Tuning]\nnote " + mega + "=5\n", nullptr},
-      {"overflow.kbm", "99999999999\n-99999999999\n99999999999\n99999999999\n0\n1e400\n0\n",
-       "Setting out of range."},
+      {"overflow.kbm", "99999999999\n-99999999999\n99999999999\n99999999999\n0\n1e400\n0\n", nullptr},
+      {"overlast.kbm", "12\n99999999999\n-99999999999\n60\n0\n440\n12\n", "Setting out of range."},
       {"bigmap.kbm", "12\n0\n127\n-99999999999\n0\n1e400\n99999999999\n-99999999999\n", nullptr},
       {"negative.scl", "x\n2\n-3/2\n0/5\n", nullptr},
       {"formula.tun",
@@ -93,6 +99,39 @@ TEST(TuningBadInput, FilesEndWithTheirMessage) {
       ASSERT_GE(t.UserPitch(n), 0);
       ASSERT_LE(t.UserPitch(n), kPitchLimit);
     }
+  }
+
+  // What never ends (a named pipe, a device), is no file or is far too large is not read: the load
+  // fails as for a file that does not open, and the user tuning stays as it was.
+  TempFile good("good.scl", "Three\n3\n250.0\n7/5\n2/1\n");
+  const std::filesystem::path folder = std::filesystem::path(good.Path()).parent_path();
+  std::vector<std::string> paths = {"/dev/null", "/dev/zero", folder.string()};
+  std::filesystem::create_directory(folder / "folder.scl");
+  paths.push_back((folder / "folder.scl").string());
+  {
+    std::ofstream big(folder / "big.scl", std::ios::binary);
+    big << "Big\n1\n2/1\n";
+  }
+  std::filesystem::resize_file(folder / "big.scl", TUN::CStringParser::kMaxFileSize + 1);
+  paths.push_back((folder / "big.scl").string());
+  for (const char* name : {"fifo.tun", "fifo.scl", "fifo.kbm"}) {
+    ASSERT_EQ(::mkfifo((folder / name).c_str(), 0600), 0);
+    paths.push_back((folder / name).string());
+  }
+  for (const char* name : {"zero.scl", "zero.kbm"}) {
+    std::filesystem::create_symlink("/dev/zero", folder / name);
+    paths.push_back((folder / name).string());
+  }
+  TuningState t;
+  ASSERT_EQ(t.LoadTuningFile(good.Path()), 0);
+  std::int32_t before[128];
+  for (int n = 0; n < 128; ++n) before[n] = t.UserPitch(n);
+  for (const std::string& path : paths) {
+    SCOPED_TRACE(path);
+    EXPECT_EQ(t.LoadTuningFile(path), 8);
+    EXPECT_EQ(ReaderMessage(path), "Error opening the file.");
+    EXPECT_STREQ(t.UserTuningName(), "Three");
+    for (int n = 0; n < 128; ++n) ASSERT_EQ(t.UserPitch(n), before[n]);
   }
 }
 

@@ -1,9 +1,13 @@
 #include "wavetable/WaveTableImport.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
 #include "support/TestPaths.h"
 #include "WaveTestHelpers.h"
@@ -58,6 +62,41 @@ std::vector<std::uint8_t> SysExFile(int messages) {
   return file;
 }
 
+// One wave of the slot as it should be, worked out here from the source samples s (read as one
+// period) with the four-point cubic: the first output sample on the first source sample, then steps
+// of step source samples; with lastOnLast the last output sample lies on the last source sample.
+std::vector<std::int16_t> ExpectedWave(const std::vector<float>& s, double step, bool lastOnLast) {
+  const long long n = static_cast<long long>(s.size());
+  const auto at = [&](long long k) { return static_cast<double>(s[static_cast<std::size_t>(((k % n) + n) % n)]); };
+  std::vector<std::int16_t> wave(2048);
+  double pos = 0.0;
+  for (int j = 0; j < 2048; ++j) {
+    double v = s[0];
+    if (j == 2047 && lastOnLast) {
+      v = s.back();
+    } else if (j > 0) {
+      pos += step;
+      const double e = std::floor(pos);
+      const auto i = static_cast<long long>(e);
+      const double t = pos - e;
+      const double y0 = at(i - 1), y1 = at(i), y2 = at(i + 1), y3 = at(i + 2);
+      v = y1 + 0.5 * t * (y2 - y0) + t * t * (y0 - 2.5 * y1 + 2.0 * y2 - 0.5 * y3) +
+          t * t * t * (0.5 * (y3 - y0) + 1.5 * (y1 - y2));
+    }
+    wave[static_cast<std::size_t>(j)] =
+        static_cast<std::int16_t>(std::clamp(static_cast<float>(v), -1.0f, 1.0f) * 32767.0f);
+  }
+  return wave;
+}
+
+// Every sample of the slot from first on equals the expected one within one step of 16 bits.
+void ExpectSamples(const UserWaveSlot& slot, std::size_t first, const std::vector<std::int16_t>& expected) {
+  ASSERT_LE(first + expected.size(), slot.Length());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    ASSERT_NEAR(slot.Samples()[first + i], expected[i], 1) << "sample " << first + i;
+  }
+}
+
 WaveTableFileDescription Describe(const std::string& name, const std::vector<std::uint8_t>& bytes) {
   TempFile f(name, bytes);
   return DescribeWaveTableFile(f.Path());
@@ -89,6 +128,9 @@ TEST(WaveTableImport, SingleCycleIsResampledOntoItsEnds) {
   EXPECT_EQ(slot.Samples()[0], SlotValue(samples[0]));
   EXPECT_EQ(slot.Samples()[2047], SlotValue(samples[599]));
   EXPECT_EQ(slot.Name(), "c.wav");
+  std::vector<float> source;
+  for (std::int16_t v : samples) source.push_back(static_cast<float>(v) / 32768.0f);
+  ExpectSamples(slot, 0, ExpectedWave(source, 599.0 / 2047.0, true));
 }
 
 TEST(WaveTableImport, CubicResamplingPassesThroughTheSourceSamples) {
@@ -182,6 +224,50 @@ TEST(WaveTableImport, FilesThatAreNotMonoWavAreRefused) {
   EXPECT_FALSE(Load(slot, "g.wav", garbage));
   EXPECT_FALSE(DescribeWaveTableFile("/nonexistent/x.wav").accepted);
   EXPECT_EQ(slot.Name(), "kept");
+
+  // Too large, never ending (a device), no file, or a named pipe (whose open would wait for a
+  // writer): not read as WAV nor as SysEx, and the slot keeps what it had.
+  const TempFile anchor("anchor.wav", garbage);
+  const std::filesystem::path folder = std::filesystem::path(anchor.Path()).parent_path();
+  std::vector<std::string> names;
+  {
+    // Real headers in front of more data than a wave-table file holds.
+    Bytes head;
+    head.Fmt(1, 1, 16).Tag("junk").U32(static_cast<std::uint32_t>(WavReader::kMaxFileSize));
+    const auto riff = Riff(head);
+    Bytes data;
+    data.Tag("data").U32(2 * 4096);
+    for (int i = 0; i < 4096; ++i) data.U16(0x1000);
+    std::ofstream big(folder / "big.wav", std::ios::binary);
+    big.write(reinterpret_cast<const char*>(riff.data()), static_cast<std::streamsize>(riff.size()));
+    big.seekp(static_cast<std::streamoff>(riff.size() + WavReader::kMaxFileSize));
+    big.write(reinterpret_cast<const char*>(data.b.data()), static_cast<std::streamsize>(data.b.size()));
+    names.push_back("big.wav");
+    const auto dump = SysExFile(kMaxSysExMessages + 1);
+    std::ofstream bigDump(folder / "big.syx", std::ios::binary);
+    bigDump.write(reinterpret_cast<const char*>(dump.data()), static_cast<std::streamsize>(dump.size()));
+    names.push_back("big.syx");
+  }
+  std::filesystem::create_directory(folder / "folder.wav");
+  names.push_back("folder.wav");
+  for (const char* name : {"zero.wav", "zero.syx"}) {
+    std::filesystem::create_symlink("/dev/zero", folder / name);
+    names.push_back(name);
+  }
+  for (const char* name : {"pipe.wav", "pipe.syx"}) {
+    ASSERT_EQ(::mkfifo((folder / name).c_str(), 0600), 0);
+    names.push_back(name);
+  }
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    const std::string path = (folder / name).string();
+    const WaveTableFileDescription d = DescribeWaveTableFile(path);
+    EXPECT_FALSE(d.accepted);
+    EXPECT_EQ(d.text, ExtensionOfPath(name) == ".syx" ? "Invalid file format! Cannot load\n\"" + name + "\"." : "");
+    EXPECT_FALSE(LoadUserWaveTable(slot, path));
+    EXPECT_EQ(slot.Name(), "kept");
+  }
+  for (const std::string& name : names) std::filesystem::remove(folder / name);
 
   // A 64-bit float file is fine.
   Bytes f64;
@@ -362,6 +448,18 @@ TEST(WaveTableImport, RealWaveFiles) {
     EXPECT_EQ(slot.Samples()[0], f.first);
     EXPECT_EQ(slot.Samples()[f.loaded - 1], f.last);
     EXPECT_EQ(slot.Name(), FileNameOfPath(f.path));
+    // Every sample: the file's own where it holds whole waves, the stretched cycle where it holds
+    // fewer than 2048 frames.
+    const int count = static_cast<int>(std::min<std::int64_t>(f.frames, f.loaded));
+    std::vector<float> source(static_cast<std::size_t>(count), 0.0f);  // zeros where a file ends early
+    reader.ReadWavSamples(source.data(), count);
+    if (f.frames < 2048) {
+      ExpectSamples(slot, 0, ExpectedWave(source, (f.frames - 1) / 2047.0, true));
+    } else {
+      std::vector<std::int16_t> direct;
+      for (float v : source) direct.push_back(static_cast<std::int16_t>(std::clamp(v, -1.0f, 1.0f) * 32767.0f));
+      ExpectSamples(slot, 0, direct);
+    }
   }
 }
 
@@ -392,6 +490,18 @@ TEST(WaveTableImport, RealBlofieldDumps) {
     for (int m : {0, 31, 63}) {
       EXPECT_EQ(slot.Samples()[m * 2048], sample(m, 0)) << m;
       EXPECT_NEAR(slot.Samples()[m * 2048 + 2047], sample(m, 127), 400) << m;
+    }
+    // Every wave, every sample: the message's 128 samples stretched by the cubic.
+    for (int m = 0; m < 64; ++m) {
+      SCOPED_TRACE(m);
+      std::vector<float> source(128);
+      for (int k = 0; k < 128; ++k) {
+        const std::uint8_t* b = bytes.data() + m * 410 + 8 + 3 * k;
+        double x = ((b[0] & 0x7F) * 16384 + (b[1] & 0x7F) * 128 + (b[2] & 0x7F)) / 1048575.0;
+        if (b[0] & 0x40) x -= 2.0;
+        source[static_cast<std::size_t>(k)] = static_cast<float>(x);
+      }
+      ExpectSamples(slot, static_cast<std::size_t>(m) * 2048, ExpectedWave(source, 127.0 / 2047.0, false));
     }
   }
 }

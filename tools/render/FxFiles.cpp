@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "HostedPlugin.h"
+#include "shell/UserFile.h"
 
 namespace FxFiles {
 
@@ -19,14 +19,8 @@ using Bytes = std::vector<unsigned char>;
 constexpr std::size_t kMaxFileSize = 256u << 20;
 
 bool ReadFile(const std::string& path, Bytes* out, std::string* error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    *error = "cannot open " + path;
-    return false;
-  }
-  out->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (out->size() > kMaxFileSize) {
-    *error = path + " is too large for a preset file";
+  if (UserFile::ReadWhole(path, kMaxFileSize, out) != UserFile::Result::kRead) {
+    *error = "cannot read " + path + " (a preset file of at most 256 MiB)";
     return false;
   }
   return true;

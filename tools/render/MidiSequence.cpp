@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
-#include <iterator>
+
+#include "shell/UserFile.h"
 
 namespace {
 
@@ -231,12 +231,13 @@ bool ReadMidiFile(const std::vector<std::uint8_t>& bytes, MidiSequence* s, std::
 }
 
 bool ReadMidiFile(const std::string& path, MidiSequence* sequence, std::string* error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    *error = "cannot open " + path;
+  // A Standard MIDI File of a whole album fits easily.
+  constexpr std::uint64_t kMaxFileSize = 64u << 20;
+  std::vector<std::uint8_t> bytes;
+  if (UserFile::ReadWhole(path, kMaxFileSize, &bytes) != UserFile::Result::kRead) {
+    *error = "cannot read " + path + " (a MIDI file of at most 64 MiB)";
     return false;
   }
-  const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   return ReadMidiFile(bytes, sequence, error);
 }
 

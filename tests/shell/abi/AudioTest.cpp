@@ -1,6 +1,7 @@
 // The three audio entries as hosts call them, including the calls hosts should not make.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -35,9 +36,27 @@ TEST_F(Audio, ReplacingWritesSilenceAndAsksForMidi) {
 }
 
 TEST_F(Audio, AccumulatingEntryAddsToTheHostBuffers) {
-  Buffers out(256, 0.25f);
-  plug.effect()->process(plug.effect(), nullptr, out.pointers, 256);
-  for (int i = 0; i < 256; ++i) ASSERT_EQ(out.left[i], 0.25f);
+  // Two instances play the same note from the same program: one replaces its buffers, the other
+  // adds to buffers that already hold something, and the difference is exactly what they held.
+  PluginInstance other{host, true, 48000.0, 256};
+  OneMidiEvent on(0x90, 69, 100);
+  for (PluginInstance* p : {&plug, &other}) {
+    p->Dispatch(effSetProgram, 0, 63);  // "Init": no noise, so both render the same samples
+    p->Dispatch(effProcessEvents, 0, 0, on.List());
+  }
+  float loudest = 0.0f;
+  for (int block = 0; block < 8; ++block) {
+    Buffers replaced(256, 0.5f);
+    Buffers added(256, 0.25f);
+    plug.effect()->processReplacing(plug.effect(), nullptr, replaced.pointers, 256);
+    other.effect()->process(other.effect(), nullptr, added.pointers, 256);
+    for (int i = 0; i < 256; ++i) {
+      ASSERT_EQ(added.left[i], 0.25f + replaced.left[i]) << block << " " << i;
+      ASSERT_EQ(added.right[i], 0.25f + replaced.right[i]) << block << " " << i;
+      loudest = std::max(loudest, std::fabs(replaced.left[i]));
+    }
+  }
+  EXPECT_GT(loudest, 0.01f);
 }
 
 TEST_F(Audio, DoubleEntryWritesTheHostBuffers) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <set>
+#include <thread>
 
 #include "ScriptedHost.h"
 
@@ -132,6 +133,32 @@ TEST_F(Dispatcher, ProgramNamesAndSelection) {
 #endif
   EXPECT_EQ(plug.Dispatch(effSetProgramName, 0, 0, nullptr), 0);
   EXPECT_EQ(plug.Dispatch(effGetProgramName, 0, 0, nullptr), 0);
+
+  // A program change by MIDI arrives on the audio thread; the host hears of it on its next call
+  // from another thread, once, and never on the audio thread.
+  OneMidiEvent change(0xC0, 3, 0);
+  host.updateDisplayThreads.clear();
+  std::thread audio([&] {
+    EXPECT_EQ(plug.Dispatch(effProcessEvents, 0, 0, change.List()), 1);
+    EXPECT_EQ(plug.Dispatch(effProcessEvents, 0, 0, change.List()), 1);  // the same program again
+  });
+  audio.join();
+  EXPECT_TRUE(host.updateDisplayThreads.empty());
+  EXPECT_EQ(plug.Dispatch(effGetProgram), 3);
+  ASSERT_EQ(host.updateDisplayThreads.size(), 1u);
+  EXPECT_EQ(host.updateDisplayThreads[0], std::this_thread::get_id());
+  EXPECT_EQ(plug.Dispatch(effEditIdle), 0);
+  EXPECT_EQ(host.updateDisplayThreads.size(), 1u);
+  // A program change that selects nothing is not told; the idle call tells a real one.
+  change.Set(0xC0, 100, 0);
+  EXPECT_EQ(plug.Dispatch(effProcessEvents, 0, 0, change.List()), 1);
+  EXPECT_EQ(plug.Dispatch(effEditIdle), 0);
+  EXPECT_EQ(host.updateDisplayThreads.size(), 1u);
+  change.Set(0xC0, 4, 0);
+  EXPECT_EQ(plug.Dispatch(effProcessEvents, 0, 0, change.List()), 1);
+  EXPECT_EQ(plug.Dispatch(effEditIdle), 0);
+  EXPECT_EQ(host.updateDisplayThreads.size(), 2u);
+  EXPECT_EQ(plug.Text(effGetProgramName), "BASS: PWM Droner");
 }
 
 TEST_F(Dispatcher, OutputAndInputPinProperties) {
@@ -217,6 +244,20 @@ TEST_F(Dispatcher, VendorSpecificDisplayAndIntegerQueries) {
   EXPECT_STREQ(text, "0");
   EXPECT_EQ(plug.Dispatch(effVendorSpecific, 7, 11, text, 1e30f), 0xBEEF);
   EXPECT_STREQ(text, "65535");
+  // A stepped value is labelled with the step that setting it gives (rounded, not cut short).
+  const struct {
+    int index;
+    float value;
+    const char* shown;
+  } steps[] = {{77, 0.76f, "Highpass 24"}, {77, 0.74f, "Lowpass 12"}, {2, 0.95f, "64"}, {2, 0.74f, "16"},
+               {22, 0.9f, "2'"}, {22, 0.2f, "8'"}};
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.shown);
+    EXPECT_EQ(plug.Dispatch(effVendorSpecific, 7, step.index, text, step.value), 0xBEEF);
+    EXPECT_STREQ(text, step.shown);
+    plug.Set(step.index, step.value);
+    EXPECT_EQ(plug.ParamDisplay(step.index), step.shown);
+  }
 
   EXPECT_EQ(plug.Dispatch(effVendorSpecific, 8, 2), 0xBEEF);    // enumeration
   EXPECT_EQ(plug.Dispatch(effVendorSpecific, 8, 7), 0xBEEF);    // integer

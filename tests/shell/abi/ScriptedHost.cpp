@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "support/TestPaths.h"
 
@@ -89,9 +90,12 @@ VstIntPtr ScriptedHost::Answer(AEffect* /*effect*/, std::int32_t opcode, std::in
     case audioMasterGetVendorVersion:
       ++versionQueries;
       return vendorVersion;
-    case audioMasterUpdateDisplay:
+    case audioMasterUpdateDisplay: {
+      std::lock_guard<std::mutex> lock(mutex);
+      updateDisplayThreads.push_back(std::this_thread::get_id());
       ++updateDisplays;
       return 1;
+    }
     case audioMasterGetSampleRate:
       return 44100;
     case audioMasterGetBlockSize:

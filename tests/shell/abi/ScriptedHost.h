@@ -6,6 +6,7 @@
 #include <atomic>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -35,6 +36,7 @@ struct ScriptedHost {
   std::vector<int> beginEdits;
   std::vector<int> endEdits;
   std::vector<VstMidiEvent> midiOut;
+  std::vector<std::thread::id> updateDisplayThreads;
 
   ScriptedHost();
   VstIntPtr Answer(AEffect* effect, std::int32_t opcode, std::int32_t index, VstIntPtr value,
@@ -82,6 +84,32 @@ class PluginInstance {
  private:
   ScriptedHost* host_;
   AEffect* effect_ = nullptr;
+};
+
+// One MIDI message in an event list, as a host hands it to effProcessEvents (pass List()).
+class OneMidiEvent {
+ public:
+  OneMidiEvent(int status, int data1, int data2) {
+    event_.type = kVstMidiType;
+    event_.byteSize = sizeof(VstMidiEvent);
+    Set(status, data1, data2);
+    list_.events[0] = reinterpret_cast<VstEvent*>(&event_);
+  }
+  void Set(int status, int data1, int data2) {
+    event_.midiData[0] = static_cast<char>(status);
+    event_.midiData[1] = static_cast<char>(data1);
+    event_.midiData[2] = static_cast<char>(data2);
+  }
+  void* List() { return &list_; }
+
+ private:
+  VstMidiEvent event_{};
+  // The layout of VstEvents with room for one pointer.
+  struct {
+    std::int32_t numEvents = 1;
+    VstIntPtr reserved = 0;
+    VstEvent* events[2] = {};
+  } list_;
 };
 
 // Makes host the one that answers callbacks from now on.
