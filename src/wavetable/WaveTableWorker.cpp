@@ -145,6 +145,11 @@ class Worker {
 
   std::int64_t Built() const { return built_.load(std::memory_order_relaxed); }
 
+  void Pause(bool paused) {
+    paused_.store(paused, std::memory_order_release);
+    if (!paused) sem_post(&wake_);
+  }
+
  private:
   void Done(int count) {
     if (outstanding_.fetch_sub(count, std::memory_order_acq_rel) == count) {
@@ -190,7 +195,7 @@ class Worker {
       while (sem_wait(&wake_) != 0 && errno == EINTR) {
       }
       if (stop_.load(std::memory_order_acquire)) return;
-      Drain();
+      if (!paused_.load(std::memory_order_acquire)) Drain();
     }
   }
 
@@ -199,6 +204,7 @@ class Worker {
   std::atomic<int> outstanding_{0};
   std::atomic<std::int64_t> built_{0};
   std::atomic<bool> stop_{false};
+  std::atomic<bool> paused_{false};
   sem_t wake_{};
   std::mutex startMutex_;
   std::mutex drainMutex_;
@@ -231,3 +237,5 @@ void WaveTableWorker::ReleaseAny(std::shared_ptr<const void>&& object) {
 void WaveTableWorker::WaitUntilIdle() { TheWorker().WaitUntilIdle(); }
 
 std::int64_t WaveTableWorker::TablesBuilt() { return TheWorker().Built(); }
+
+void WaveTableWorker::Pause(bool paused) { TheWorker().Pause(paused); }

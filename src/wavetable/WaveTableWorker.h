@@ -38,8 +38,12 @@ class WaveTableWorker {
   // of a live performance: offline rendering and tests use it.
   static void WaitUntilIdle();
 
-  // Requests carried out so far, and tables built by the worker (both for tests and measurements).
+  // Tables the worker has built so far (tests and measurements).
   static std::int64_t TablesBuilt();
+
+  // While paused, the worker leaves requests waiting; WaitUntilIdle then waits until it is resumed.
+  // For tests that must see a table before it is built.
+  static void Pause(bool paused);
 
  private:
   static void ReleaseAny(std::shared_ptr<const void>&& object);

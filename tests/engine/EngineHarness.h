@@ -17,6 +17,9 @@ namespace engine_test {
 struct Transport {
   VstTimeInfo info{};
   bool answer = false;
+  // Renders as a host bouncing offline does, so that a wave table chosen is heard from the sample
+  // it was chosen at; a live host (false) hears it once the worker has built it.
+  bool offline = true;
 };
 
 inline Transport*& CurrentTransport() {
@@ -24,12 +27,12 @@ inline Transport*& CurrentTransport() {
   return transport;
 }
 
-// Renders as a host bouncing offline does, so that a wave table chosen is heard from the sample it
-// was chosen at (a live host hears it once the worker has built it).
 inline VstIntPtr TransportHost(AEffect*, std::int32_t opcode, std::int32_t, VstIntPtr, void*, float) {
   Transport* t = CurrentTransport();
   if (opcode == audioMasterGetTime && t != nullptr && t->answer) return reinterpret_cast<VstIntPtr>(&t->info);
-  if (opcode == audioMasterGetCurrentProcessLevel) return kProcessLevelOffline;
+  if (opcode == audioMasterGetCurrentProcessLevel) {
+    return t == nullptr || t->offline ? kProcessLevelOffline : kProcessLevelRealtime;
+  }
   return 0;
 }
 

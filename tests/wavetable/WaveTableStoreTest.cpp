@@ -195,6 +195,7 @@ TEST(WaveTableStore, ATableNotBuiltYetTakesOverOnceBuilt) {
   ASSERT_FALSE(content->Built());
   store.SetSlotContent(0, content);
   const std::int64_t builds = BandLimiter::BuildsOnThisThread();
+  WaveTableWorker::Pause(true);
   EXPECT_TRUE(store.Select(1, kSlot1));
   // An empty slot and an identifier beyond the tables change what is on its way, not what plays.
   EXPECT_TRUE(store.Select(1, kSlot2));
@@ -207,6 +208,8 @@ TEST(WaveTableStore, ATableNotBuiltYetTakesOverOnceBuilt) {
   EXPECT_TRUE(store.Table(1).IsValid());
 
   // The worker was asked for it; once it is built, the next tick installs it.
+  EXPECT_FALSE(content->Built());
+  WaveTableWorker::Pause(false);
   WaveTableWorker::WaitUntilIdle();
   EXPECT_TRUE(content->Built());
   EXPECT_EQ(store.InstallReady(), 2u);
