@@ -9,13 +9,14 @@
 #include "shell/ChunkBuffer.h"
 #include "shell/Parameter.h"
 #include "shell/PreparedState.h"
+#include "shell/PriorityInheritingMutex.h"
 #include "shell/ProgramSlot.h"
 #include "shell/TimeInfo.h"
 #include "synth/MidiMessage.h"
 
 class IPlugEditor;
 
-using PluginLock = std::lock_guard<std::recursive_mutex>;
+using PluginLock = std::lock_guard<PriorityInheritingMutex>;
 
 // Fixed identity of a plug-in product, handed to IPlugBase by the product class.
 struct PluginInfo {
@@ -69,7 +70,8 @@ enum HostKind : int {
 // The framework base of a plug-in instance: parameters, programs, channel buffers and the plug-in
 // lock. Independent of the host interface, which IPlugVST adds.
 //
-// The plug-in lock is one recursive mutex per instance. Host entries hold it while they change or
+// The plug-in lock is one recursive mutex per instance (with priority inheritance: see
+// PriorityInheritingMutex.h). Host entries hold it while they change or
 // read the instance; operations called under it take it again on the same thread. Work that takes
 // time (reading program states and banks, building wave tables) is done before the lock is taken,
 // where the product class supports that (the Prepare* operations below), so that the audio thread
@@ -241,7 +243,7 @@ class IPlugBase {
   // Editor attached with AttachEditor, or null.
   IPlugEditor* AttachedEditor() const { return editor_; }
 
-  std::recursive_mutex& PluginMutex() const { return mutex_; }
+  PriorityInheritingMutex& PluginMutex() const { return mutex_; }
 
  protected:
   // Writes the live state into a program slot (bytes and prepared form).
@@ -254,7 +256,7 @@ class IPlugBase {
   void RenderPiece(int frames);
 
   PluginInfo info_;
-  mutable std::recursive_mutex mutex_;
+  mutable PriorityInheritingMutex mutex_;
   std::vector<Parameter> params_;
   std::vector<ProgramSlot> programs_;
   int currentProgram_ = 0;

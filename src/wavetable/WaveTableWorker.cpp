@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <condition_variable>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "wavetable/BuiltInTableCache.h"
 #include "wavetable/BuiltInWaveTables.h"
@@ -80,9 +82,11 @@ class JobRing {
 class Worker {
  public:
   Worker() {
-    // The caches the thread fills must outlive it: touching them first makes them be destroyed
-    // after this object when the library goes.
+    // Everything the thread uses must outlive it when the library goes (or the process ends):
+    // the caches, the transform plans. Made before this object, they are destroyed after it, and
+    // this object's destructor lets the thread finish first. One silent wave built here makes them.
     BuiltInTableCache::Find(0, nullptr);
+    if (auto content = UserWaveContent::Make(std::vector<std::int16_t>(1, 0), std::string())) content->Build();
     sem_init(&wake_, 0, 0);
   }
   ~Worker() {

@@ -50,6 +50,7 @@ TEST(WaveTableStore, WhileConstructingSelectOnlyRecordsTheIdentifier) {
   EXPECT_EQ(store.Table(0).Level(0), nullptr);
   store.SetConstructing(false);
   EXPECT_TRUE(store.Select(0, 4));
+  store.FinishPending();
   EXPECT_TRUE(store.Table(0).IsValid());
 }
 

@@ -96,7 +96,7 @@ void operator delete[](void* p, std::align_val_t) noexcept { CountedFree(p); }
 void operator delete(void* p, std::size_t, std::align_val_t) noexcept { CountedFree(p); }
 void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { CountedFree(p); }
 
-// Every lock of a pthread mutex in this program (std::mutex and std::recursive_mutex lock through
+// Every lock of a pthread mutex in this program (std::mutex and the plug-in lock go through
 // it) is counted unless it is the plug-in lock.
 extern "C" int pthread_mutex_lock(pthread_mutex_t* mutex) {
   using LockFn = int (*)(pthread_mutex_t*);
