@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <memory>
 #include <numbers>
+#include <thread>
 #include <vector>
 
 #include "wavetable/BuiltInTableCache.h"
@@ -95,11 +96,17 @@ void BM_BuildBuiltIn(benchmark::State& state) {
 BENCHMARK(BM_BuildBuiltIn)->Arg(8)->Arg(12)->Arg(19)->Repetitions(7)->ReportAggregatesOnly(true)
     ->Unit(benchmark::kMillisecond);
 
-// Loading a 64-wave user table into a slot, which builds its table (on the loading thread).
+// Loading a 64-wave user table into a slot, which builds its table (on the loading thread). Each
+// load brings other samples: equal ones would share the table built before.
 void BM_LoadUserSlot64(benchmark::State& state) {
-  const auto waves = SlotWaves(64, 1);
   UserWaveSlot slot;
-  for (auto _ : state) slot.Set(waves.data(), static_cast<int>(waves.size()), "user");
+  int variant = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    const auto waves = SlotWaves(64, ++variant);
+    state.ResumeTiming();
+    slot.Set(waves.data(), static_cast<int>(waves.size()), "user");
+  }
 }
 BENCHMARK(BM_LoadUserSlot64)->Repetitions(7)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
 
@@ -136,6 +143,34 @@ void BM_BuildEveryBuiltIn(benchmark::State& state) {
   state.counters["slowest_table_ms"] = worst;
 }
 BENCHMARK(BM_BuildEveryBuiltIn)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// How long after a choice a table not built yet takes over: chosen (the worker is asked for it),
+// then installed at the first control tick (one per millisecond) after the worker has built it.
+// Every built-in table not built so far in this process, one after the other.
+void BM_TimeUntilAChosenTablePlays(benchmark::State& state) {
+  std::vector<double> latencies;
+  for (auto _ : state) {
+    WaveTableStore store;
+    store.SetConstructing(false);
+    for (int id = 0; id < BuiltInWaveTables::kCount; ++id) {
+      if (BuiltInTableCache::Find(id, nullptr) != BuiltInTableCache::Status::kNotBuilt) continue;
+      const auto chosen = std::chrono::steady_clock::now();
+      store.Select(0, id);
+      while (store.Pending()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        store.InstallReady();
+      }
+      latencies.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - chosen).count());
+    }
+  }
+  std::sort(latencies.begin(), latencies.end());
+  state.counters["tables"] = static_cast<double>(latencies.size());
+  if (!latencies.empty()) {
+    state.counters["median_ms"] = latencies[latencies.size() / 2];
+    state.counters["worst_ms"] = latencies.back();
+  }
+}
+BENCHMARK(BM_TimeUntilAChosenTablePlays)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // Selecting a built-in table some oscillator of some instance has built before.
 void BM_SelectBuiltInAlreadyBuilt(benchmark::State& state) {
