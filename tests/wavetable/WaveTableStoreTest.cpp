@@ -149,7 +149,8 @@ TEST(WaveTableStore, ChangingASlotTakesEffectAtItsNextSelection) {
 
 TEST(WaveTableStore, UserTablesAreBuiltOncePerContent) {
   Store store;
-  auto first = SineWaves(2, 3);
+  // Samples no other test loads: a table of equal samples still alive elsewhere would be shared.
+  auto first = SineWaves(2, 17);
   const std::int64_t builds = BandLimiter::BuildsOnThisThread();
   store.Slot(0).Set(first.data(), static_cast<int>(first.size()), "a.wav");
   EXPECT_EQ(BandLimiter::BuildsOnThisThread(), builds + 1);  // loading builds the table
@@ -158,11 +159,11 @@ TEST(WaveTableStore, UserTablesAreBuiltOncePerContent) {
   EXPECT_EQ(store.Table(0).Level(0), store.Table(1).Level(0));
   const std::int16_t* firstTable = store.Table(1).Level(0);
   // Same wave count, new content: oscillator 0 plays it, oscillator 1 keeps the first one.
-  auto second = SineWaves(2, 7);
+  auto second = SineWaves(2, 23);
   store.Slot(0).Set(second.data(), static_cast<int>(second.size()), "b.wav");
   store.Select(0, kSlot1);
-  EXPECT_NEAR(wavetest::Harmonics(wavetest::WaveOf(store.Table(0), 0, 1))[8], 1.0, 0.01);
-  EXPECT_NEAR(wavetest::Harmonics(wavetest::WaveOf(store.Table(1), 0, 1))[4], 1.0, 0.01);
+  EXPECT_NEAR(wavetest::Harmonics(wavetest::WaveOf(store.Table(0), 0, 1))[24], 1.0, 0.01);
+  EXPECT_NEAR(wavetest::Harmonics(wavetest::WaveOf(store.Table(1), 0, 1))[18], 1.0, 0.01);
   // Back and forth between a built-in table and the slot: the slot's table is not built again.
   const std::int16_t* secondTable = store.Table(0).Level(0);
   store.Select(0, 4);
