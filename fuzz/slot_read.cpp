@@ -15,6 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (int j = 0; j < 3 && pos >= 0; ++j) pos = store.Slot(j).Read(chunk, pos);
   // Building from the slot reads only what it holds.
   store.Select(0, 65531);
+  store.FinishPending();
   ChunkBuffer out;
   store.Slot(0).Write(out);
   return 0;

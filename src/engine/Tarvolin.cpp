@@ -4,6 +4,7 @@
 #include <cmath>
 #include <utility>
 
+#include "engine/BankLoad.h"
 #include "engine/NoiseSource.h"
 #include "engine/ParameterTable.h"
 #include "engine/ProgramState.h"
@@ -50,6 +51,9 @@ Tarvolin::Tarvolin(HostCallback host) : Synth(Identity(), host), voices_(new Voi
   if (IPlugEditor* editor = GetEditor()) AttachEditor(editor);
   LoadStartupOrFactoryBank();
   waveTables_.SetConstructing(false);
+  // Nothing plays yet: the first program's tables are built here, so that it sounds complete from
+  // the first block.
+  PrepareProgramToPlay(0);
   RecallProgram(0);
 }
 
@@ -63,7 +67,73 @@ int Tarvolin::UnserializeProgramState(const ChunkBuffer& chunk, int pos) {
   return ProgramState::Read(*this, chunk, pos);
 }
 
+std::shared_ptr<const PreparedState> Tarvolin::PrepareProgramState(const ChunkBuffer& chunk, int pos) const {
+  return ProgramState::Prepare(chunk, pos);
+}
+
+void Tarvolin::PrepareToPlay(const PreparedState& state) {
+  ProgramState::PrepareTables(static_cast<const ProgramState::Prepared&>(state), *this);
+}
+
+int Tarvolin::ApplyProgramState(const PreparedState& state) {
+  return ProgramState::Apply(*this, static_cast<const ProgramState::Prepared&>(state));
+}
+
+std::shared_ptr<const PreparedState> Tarvolin::StoreProgramState(ChunkBuffer& chunk) {
+  PluginLock lock(PluginMutex());
+  const int before = chunk.Size();
+  ProgramState::Image image = ProgramState::Capture(*this);
+  ProgramState::WriteImage(image, *this, CurrentProgram(), ProgramName(CurrentProgram()), chunk);
+  return ProgramState::FromImage(image, chunk.Size() - before);
+}
+
+int Tarvolin::UnserializePresets(const ChunkBuffer& chunk, int pos) {
+  // A program change between the two steps (MIDI on the audio thread) means the work was done
+  // for another current program: do it again; should that keep happening, read in place.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const std::unique_ptr<BankLoad> load = BankLoad::Prepare(*this, chunk, pos);
+    int end = -1;
+    if (load->Apply(*this, &end)) return end;
+  }
+  return IPlugBase::UnserializePresets(chunk, pos);
+}
+
+bool Tarvolin::LoadUserWaveTable(int slot, const std::string& path) {
+  if (slot < 0 || slot >= WaveTableStore::kSlotCount) return false;
+  UserWaveSlot loaded;
+  if (!::LoadUserWaveTable(loaded, path)) return false;
+  WaveTableStore::Prepare(WaveTableStore::kFirstSlotIdentifier + slot, loaded.Content());
+  PluginLock lock(PluginMutex());
+  waveTables_.SetSlotContent(slot, loaded.Content());
+  // Oscillators already playing the slot take the new waves; the table was built above.
+  for (const int index : ProgramState::kWaveTableParameters) {
+    if (GetParam(index)->Value() == WaveTableStore::kFirstSlotIdentifier + slot) OnParameterChanged(index);
+  }
+  return true;
+}
+
+void Tarvolin::SelectWaveTable(int oscillator, std::int32_t identifier) {
+  if (oscillator < 0 || oscillator >= WaveTableStore::kOscillatorCount) return;
+  std::shared_ptr<const UserWaveContent> content;
+  if (const int slot = WaveTableStore::SlotOfIdentifier(identifier); slot >= 0) {
+    PluginLock lock(PluginMutex());
+    content = waveTables_.Slot(slot).Content();
+  }
+  WaveTableStore::Prepare(identifier, content);
+  const int index = ProgramState::kWaveTableParameters[oscillator];
+  SetParameterFromEditor(index, GetParam(index)->ToNormalised(identifier));
+}
+
+void Tarvolin::FinishWaveTables() {
+  PluginLock lock(PluginMutex());
+  TellVoicesTablesChanged(waveTables_.FinishPending());
+}
+
 void Tarvolin::InitCurrentProgram() {
+  // The default tables are built before the lock is taken.
+  for (int index : ProgramState::kWaveTableParameters) {
+    WaveTableStore::Prepare(static_cast<std::int32_t>(GetParam(index)->Default()));
+  }
   PluginLock lock(PluginMutex());
   for (int i = 0; i < NParams(); ++i) {
     SetParameterFromEditor(i, GetParam(i)->NormalisedDefault());
@@ -211,10 +281,8 @@ void Tarvolin::OnParameterChanged(int index) {
     case kWaveTable2:
     case kWaveTable3: {
       const int o = WaveTableStore::OscillatorOfParameter(index);
-      // Builds the table now (nothing while constructing).
-      if (waveTables_.Select(o, static_cast<std::int32_t>(v))) {
-        for (int i = 0; i < kVoices; ++i) voices_[static_cast<std::size_t>(i)].MarkTableChanged(o);
-      }
+      // Never builds: a table not built yet takes over at a later control tick.
+      if (waveTables_.Select(o, static_cast<std::int32_t>(v))) TellVoicesTablesChanged(1u << o);
       break;
     }
     case kChorusOn:
@@ -310,19 +378,6 @@ void Tarvolin::CopyOscillatorSettings(int from, int to) {
     }
   }
   RefreshParameterControls();
-}
-
-bool Tarvolin::ImportUserWaveTable(int slot, const std::string& path) {
-  if (slot < 0 || slot >= WaveTableStore::kSlotCount) return false;
-  // Read outside the lock; only storing the waves and rebuilding excludes the audio thread.
-  UserWaveSlot loaded;
-  if (!LoadUserWaveTable(loaded, path)) return false;
-  PluginLock lock(PluginMutex());
-  waveTables_.Slot(slot) = std::move(loaded);
-  for (const int index : {param::kWaveTable1, param::kWaveTable2, param::kWaveTable3}) {
-    if (GetParam(index)->Value() == WaveTableStore::kFirstSlotIdentifier + slot) OnParameterChanged(index);
-  }
-  return true;
 }
 
 // ---- Notes ------------------------------------------------------------------------------------
@@ -516,7 +571,16 @@ void Tarvolin::ApplyNoteEvent(const MidiMessage& m) {
 
 // ---- Render loop ------------------------------------------------------------------------------
 
+void Tarvolin::TellVoicesTablesChanged(unsigned oscillators) {
+  for (int o = 0; o < WaveTableStore::kOscillatorCount; ++o) {
+    if ((oscillators & (1u << o)) == 0) continue;
+    for (int i = 0; i < kVoices; ++i) voices_[static_cast<std::size_t>(i)].MarkTableChanged(o);
+  }
+}
+
 void Tarvolin::StartControlTick() {
+  // Tables the worker has finished since the last tick take over now.
+  if (waveTables_.Pending()) TellVoicesTablesChanged(waveTables_.InstallReady());
   // Every note event of a tick fires within it, unless a lower sample rate shortened the ticks while
   // one was waiting: such an event is overdue and takes effect now rather than never (a note-off
   // left waiting would hang its note).
@@ -607,6 +671,9 @@ void Tarvolin::RenderChunk(double* left, double* right, int count) {
 
 void Tarvolin::RenderBlock(double** /*inputs*/, double** outputs, int frames) {
   PluginLock lock(PluginMutex());
+  // A host rendering offline waits for nothing but the result: every table chosen is heard from
+  // the sample it was chosen at, as the same render would sound on any machine.
+  if (waveTables_.Pending() && IsOfflineRendering()) TellVoicesTablesChanged(waveTables_.FinishPending());
   TimeInfo info;  // tempo 120, positions unknown, 4/4, stopped unless the host tells otherwise
   GetHostTimeInfo(&info);
   clocks_.UpdateTempo(info, SampleRate());

@@ -41,6 +41,16 @@ class Tarvolin : public Synth {
   // The program state (ProgramState.h).
   bool SerializeProgramState(ChunkBuffer& chunk) override;
   int UnserializeProgramState(const ChunkBuffer& chunk, int pos) override;
+  // Program states read ahead (ProgramState::Prepared): applying one never reads bytes, allocates
+  // or builds a table, so that a program change may happen on the audio thread.
+  std::shared_ptr<const PreparedState> PrepareProgramState(const ChunkBuffer& chunk, int pos) const override;
+  void PrepareToPlay(const PreparedState& state) override;
+  int ApplyProgramState(const PreparedState& state) override;
+  std::shared_ptr<const PreparedState> StoreProgramState(ChunkBuffer& chunk) override;
+  // Reads a bank body into the programs: worked out without the plug-in lock, swapped in under it
+  // (BankLoad.h). The programs, names and live state it leaves are those of reading the programs in
+  // turn.
+  int UnserializePresets(const ChunkBuffer& chunk, int pos) override;
 
   // Clears the held notes and pending note events, lifts the sustain pedal and releases every voice.
   void SilenceAllVoices() override;
@@ -51,15 +61,28 @@ class Tarvolin : public Synth {
   // Oscillator" does; oscillator 1's AM settings are never copied, the sync and linear-FM settings
   // only between oscillators 2 and 3.
   void CopyOscillatorSettings(int from, int to);
-  // Loads a WAV or SysEx file into user slot j (0 ... 2) and rebuilds the table of every oscillator
-  // that plays the slot, so that the new waves are heard (selecting the slot again with the value
-  // the oscillator already has changes nothing). False, with nothing changed, when the file does not
-  // load.
-  bool ImportUserWaveTable(int slot, const std::string& path);
 
   // True until construction has recalled the first program; wave-table changes build no tables
   // while it is set.
   bool Constructing() const { return waveTables_.Constructing(); }
+
+  // Operations for the editor's menus, which run on the user-interface thread. Each reads files and
+  // builds tables there, without the plug-in lock, and takes the lock only to swap the result in, so
+  // that the audio thread never waits for them. (Programs, banks and program files: Synth and
+  // IPlugBase; tunings: Synth.)
+  //   LoadUserWaveTable  loads a WAV or SysEx file into user slot 0 ... 2 and builds its table;
+  //                      every oscillator that plays the slot already changes to the new waves
+  //                      (selecting the slot again with the value the oscillator has changes
+  //                      nothing). False, with nothing changed, when the file cannot be loaded.
+  //                      Other oscillators select the slot (SelectWaveTable) to hear it.
+  //   SelectWaveTable    sets oscillator 0 ... 2's Wave Table parameter to identifier as the editor
+  //                      does (reported to the host), after building the table, so that it plays
+  //                      from the next block on.
+  bool LoadUserWaveTable(int slot, const std::string& path);
+  void SelectWaveTable(int oscillator, std::int32_t identifier);
+  // Waits until every table chosen so far is built and playing. Hosts rendering offline get this
+  // before every block; tests use it. Not for the audio thread of a live performance.
+  void FinishWaveTables();
 
   // The three oscillator wave tables, the user slots and the catalogue.
   WaveTableStore& WaveTables() { return waveTables_; }
@@ -105,6 +128,8 @@ class Tarvolin : public Synth {
   void DistributeDetune();
   void DistributeSpread();
   void TellVoices(int index, double engineValue, double normalised);
+  // Oscillator o's table (bit o) changed: its voices recompute their wave position.
+  void TellVoicesTablesChanged(unsigned oscillators);
 
   WaveTableStore waveTables_;
   std::unique_ptr<Voice[]> voices_;

@@ -198,7 +198,7 @@ bool IPlugBase::RecallProgram(int index) {
   if (slot == nullptr) return false;
   bool ok = false;
   if (slot->initialised) {
-    ok = UnserializeProgramState(slot->state, 0) > 0;
+    ok = (slot->prepared ? ApplyProgramState(*slot->prepared) : UnserializeProgramState(slot->state, 0)) > 0;
   } else {
     // A slot that was never filled takes the sound that is playing.
     slot->initialised = true;
@@ -207,8 +207,8 @@ bool IPlugBase::RecallProgram(int index) {
       if (s.name.find("user preset") != std::string::npos) ++count;
     }
     slot->name = "user preset " + std::to_string(count + 1);
-    slot->state.Clear();
-    ok = SerializeProgramState(slot->state);
+    StoreLiveState(*slot);
+    ok = !slot->state.Empty();
   }
   if (ok) {
     currentProgram_ = index;
@@ -222,8 +222,7 @@ void IPlugBase::ModifyCurrentPreset(const char* name) {
   PluginLock lock(mutex_);
   ProgramSlot* slot = GetProgram(currentProgram_);
   if (slot == nullptr) return;
-  slot->state.Clear();
-  SerializeProgramState(slot->state);
+  StoreLiveState(*slot);
   if (name != nullptr && name[0] != '\0') {
     slot->name.assign(name, BoundedLength(name, ProgramSlot::kMaxNameLength));
   }
@@ -237,9 +236,23 @@ void IPlugBase::FillEmptyPrograms(const char* name, int count) {
     if (it == programs_.end()) return;
     it->initialised = true;
     it->name.assign(name != nullptr ? name : "", BoundedLength(name, ProgramSlot::kMaxNameLength));
-    it->state.Clear();
-    SerializeProgramState(it->state);
+    StoreLiveState(*it);
   }
+}
+
+void IPlugBase::StoreLiveState(ProgramSlot& slot) {
+  PluginLock lock(mutex_);
+  slot.state.Clear();
+  slot.prepared = StoreProgramState(slot.state);
+}
+
+void IPlugBase::PrepareProgramToPlay(int index) {
+  std::shared_ptr<const PreparedState> prepared;
+  {
+    PluginLock lock(mutex_);
+    if (const ProgramSlot* slot = GetProgram(index); slot != nullptr && slot->initialised) prepared = slot->prepared;
+  }
+  if (prepared) PrepareToPlay(*prepared);
 }
 
 bool IPlugBase::SerializePresets(ChunkBuffer& chunk) {
@@ -266,6 +279,7 @@ int IPlugBase::UnserializePresets(const ChunkBuffer& chunk, int pos) {
     if (initialised == 0) {
       slot.initialised = false;
       slot.state.Clear();
+      slot.prepared.reset();
       continue;
     }
     pos = UnserializeProgramState(chunk, pos);
@@ -274,8 +288,7 @@ int IPlugBase::UnserializePresets(const ChunkBuffer& chunk, int pos) {
     if (pos <= 0) break;
     slot.initialised = true;
     // Stored states are always kept in the current layout.
-    slot.state.Clear();
-    SerializeProgramState(slot.state);
+    StoreLiveState(slot);
   }
   RecallProgram(currentProgram_);
   return pos;

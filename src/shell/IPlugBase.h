@@ -8,11 +8,15 @@
 #include "shell/ChannelRecord.h"
 #include "shell/ChunkBuffer.h"
 #include "shell/Parameter.h"
+#include "shell/PreparedState.h"
+#include "shell/PriorityInheritingMutex.h"
 #include "shell/ProgramSlot.h"
 #include "shell/TimeInfo.h"
 #include "synth/MidiMessage.h"
 
 class IPlugEditor;
+
+using PluginLock = std::lock_guard<PriorityInheritingMutex>;
 
 // Fixed identity of a plug-in product, handed to IPlugBase by the product class.
 struct PluginInfo {
@@ -66,8 +70,12 @@ enum HostKind : int {
 // The framework base of a plug-in instance: parameters, programs, channel buffers and the plug-in
 // lock. Independent of the host interface, which IPlugVST adds.
 //
-// The plug-in lock is one recursive mutex per instance. Every host entry holds it for its whole
-// duration; operations called under it take it again on the same thread.
+// The plug-in lock is one recursive mutex per instance (with priority inheritance: see
+// PriorityInheritingMutex.h). Host entries hold it while they change or
+// read the instance; operations called under it take it again on the same thread. Work that takes
+// time (reading program states and banks, building wave tables) is done before the lock is taken,
+// where the product class supports that (the Prepare* operations below), so that the audio thread
+// never waits long for it.
 class IPlugBase {
  public:
   // Version header at the start of every chunk handed out: "tffp" and the layout version.
@@ -136,6 +144,26 @@ class IPlugBase {
   virtual void ChangeSampleRate(double rate);                             // 41
   virtual void ChangeBlockSize(int frames);                               // 42
 
+  // Program states prepared before the lock is taken (PreparedState.h). The base keeps none: its
+  // states are read from bytes under the lock.
+  //   PrepareProgramState  reads the state at pos (nullptr: the product keeps no prepared states).
+  //                        Changes nothing and needs no lock.
+  //   PrepareToPlay        does on the calling thread, without the lock, what applying the state
+  //                        would otherwise leave for later (building the wave tables it selects).
+  //                        Not for the audio thread.
+  //   ApplyProgramState    as UnserializeProgramState, from a prepared state (under the lock).
+  //   StoreProgramState    appends the live state as SerializeProgramState does and answers the
+  //                        same state prepared (under the lock).
+  virtual std::shared_ptr<const PreparedState> PrepareProgramState(const ChunkBuffer& /*chunk*/, int /*pos*/) const {
+    return nullptr;
+  }
+  virtual void PrepareToPlay(const PreparedState& /*state*/) {}
+  virtual int ApplyProgramState(const PreparedState& /*state*/) { return -1; }
+  virtual std::shared_ptr<const PreparedState> StoreProgramState(ChunkBuffer& chunk) {
+    SerializeProgramState(chunk);
+    return nullptr;
+  }
+
   // Identity.
   const PluginInfo& Info() const { return info_; }
   // The version in decimal, as hosts are told: major * 10000 + minor * 100 + patch.
@@ -166,6 +194,22 @@ class IPlugBase {
   bool RecallProgram(int index);
   void FillEmptyPrograms(const char* name, int count);
   bool SerializePresets(ChunkBuffer& chunk);
+  // Builds what recalling program index will play (PrepareToPlay), without the lock; a thread that
+  // may wait calls it before RecallProgram so that the new sound is complete at once.
+  void PrepareProgramToPlay(int index);
+
+  // Reads the program state at pos and applies it to the live instance: read and prepared first,
+  // without the lock, where the product class supports that; then, in one hold of the lock, applied
+  // and followed by then(position after the state, or -1). Answers that position.
+  template <typename Then>
+  int LoadProgramState(const ChunkBuffer& chunk, int pos, Then then) {
+    const std::shared_ptr<const PreparedState> prepared = PrepareProgramState(chunk, pos);
+    if (prepared) PrepareToPlay(*prepared);
+    PluginLock lock(mutex_);
+    const int end = prepared ? ApplyProgramState(*prepared) : UnserializeProgramState(chunk, pos);
+    then(end);
+    return end;
+  }
 
   // Program (FXP) and bank (FXB) files (PresetFile.h); each answers success. The callers store the
   // live state into the current program first (ModifyCurrentPreset) where that is wanted.
@@ -201,9 +245,12 @@ class IPlugBase {
   // Editor attached with AttachEditor, or null.
   IPlugEditor* AttachedEditor() const { return editor_; }
 
-  std::recursive_mutex& PluginMutex() const { return mutex_; }
+  PriorityInheritingMutex& PluginMutex() const { return mutex_; }
 
  protected:
+  // Writes the live state into a program slot (bytes and prepared form).
+  void StoreLiveState(ProgramSlot& slot);
+
   ChannelRecord& InChannel(int i) { return inputs_[static_cast<std::size_t>(i)]; }
   ChannelRecord& OutChannel(int i) { return outputs_[static_cast<std::size_t>(i)]; }
 
@@ -211,7 +258,7 @@ class IPlugBase {
   void RenderPiece(int frames);
 
   PluginInfo info_;
-  mutable std::recursive_mutex mutex_;
+  mutable PriorityInheritingMutex mutex_;
   std::vector<Parameter> params_;
   std::vector<ProgramSlot> programs_;
   int currentProgram_ = 0;
@@ -225,4 +272,4 @@ class IPlugBase {
   IPlugEditor* editor_ = nullptr;
 };
 
-using PluginLock = std::lock_guard<std::recursive_mutex>;
+

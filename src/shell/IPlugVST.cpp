@@ -328,28 +328,32 @@ VstIntPtr IPlugVST::SetChunk(const void* data, VstIntPtr size, bool isBank) {
   if (data == nullptr || size <= 0 || size > kMaxChunkSize) return 0;
   const bool quirk = HostVendorQuirk();
   if (quirk) isBank = false;
-  ChunkBuffer& chunk = isBank ? bankChunk_ : programChunk_;
+  // The host's bytes are copied and read here without the plug-in lock: reading a bank or a program
+  // (and building the tables it plays) takes time the audio thread must not wait for. The lock is
+  // taken only to apply the result.
+  ChunkBuffer chunk;
   chunk.Assign(data, static_cast<int>(size));
   std::int32_t version = 0;
   int pos = ReadVersionHeader(chunk, 0, &version);
   if (isBank && version >= kVersionCurrent) {
     pos = UnserializePresets(chunk, pos);
   } else {
-    pos = UnserializeProgramState(chunk, pos);
-    if (pos >= 0 && pos < chunk.Size()) {
-      std::string name;
-      pos = chunk.GetStr(&name, pos);
-      ModifyCurrentPreset(name.c_str());
-    } else {
-      ModifyCurrentPreset(nullptr);
-    }
+    LoadProgramState(chunk, pos, [&](int end) {
+      pos = end;
+      if (pos >= 0 && pos < chunk.Size()) {
+        std::string name;
+        pos = chunk.GetStr(&name, pos);
+        ModifyCurrentPreset(name.c_str());
+      } else {
+        ModifyCurrentPreset(nullptr);
+      }
+    });
   }
   if (quirk && pos != chunk.Size()) {
     // Such hosts hand banks in as programs: read the bytes as a bank when they carry a header.
-    bankChunk_.Assign(data, static_cast<int>(size));
     std::int32_t bankVersion = 0;
-    const int bankPos = ReadVersionHeader(bankChunk_, 0, &bankVersion);
-    if (bankVersion >= kVersionCurrent) pos = UnserializePresets(bankChunk_, bankPos);
+    const int bankPos = ReadVersionHeader(chunk, 0, &bankVersion);
+    if (bankVersion >= kVersionCurrent) pos = UnserializePresets(chunk, bankPos);
   }
   if (pos < 0) return 0;
   RefreshParameterControls();
@@ -447,6 +451,8 @@ void IPlugVST::ProcessEvents(const VstEvents* events) {
 
 VstIntPtr IPlugVST::Dispatch(std::int32_t opcode, std::int32_t index, VstIntPtr value, void* ptr,
                              float opt) {
+  // Restoring state reads and prepares the chunk first and takes the lock itself to apply it.
+  if (opcode == effSetChunk) return SetChunk(ptr, value, index == 0);
   PluginLock lock(PluginMutex());
   switch (opcode) {
     case effOpen:
@@ -534,8 +540,6 @@ VstIntPtr IPlugVST::Dispatch(std::int32_t opcode, std::int32_t index, VstIntPtr 
       return kIdentifyMagic;
     case effGetChunk:
       return GetChunk(static_cast<void**>(ptr), index == 0);
-    case effSetChunk:
-      return SetChunk(ptr, value, index == 0);
     case effProcessEvents:
       if (ptr == nullptr) return 0;
       ProcessEvents(static_cast<const VstEvents*>(ptr));

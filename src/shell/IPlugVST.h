@@ -53,7 +53,8 @@ class IPlugVST : public IPlugBase {
   // Decimal major * 10000 + minor * 100 + patch to major << 16 | minor << 8 | patch.
   static int PackDecimalVersion(int decimal);
 
-  // One dispatcher call, with the plug-in lock held (effClose excepted: it destroys the instance).
+  // One dispatcher call, with the plug-in lock held (effClose excepted: it destroys the instance;
+  // and effSetChunk, which reads the chunk before it takes the lock to apply it).
   VstIntPtr Dispatch(std::int32_t opcode, std::int32_t index, VstIntPtr value, void* ptr, float opt);
 
  private:
@@ -84,6 +85,7 @@ class IPlugVST : public IPlugBase {
   AEffect effect_{};
   HostCallback host_ = nullptr;
   ERect editorRect_{};
+  // The last chunks handed to the host (effGetChunk).
   ChunkBuffer programChunk_;
   ChunkBuffer bankChunk_;
   VstSpeakerArrangement inputArrangement_{};

@@ -124,8 +124,10 @@ void PresetFile::BuildBankFile(IPlugBase& plug, ChunkBuffer& file) {
   file.PutBytes(chunk.Data(), chunk.Size());
 }
 
+// Readers look at the file's headers without the plug-in lock (the file is theirs) and take the lock
+// only to apply what they read; program states and banks are read ahead of it where the product
+// class supports that.
 bool PresetFile::ReadProgramFile(IPlugBase& plug, const ChunkBuffer& file) {
-  PluginLock lock(plug.PluginMutex());
   HeaderReader header(file, 0);
   const std::uint32_t chunkMagic = header.Code();
   header.Skip(4);  // byte size
@@ -140,24 +142,27 @@ bool PresetFile::ReadProgramFile(IPlugBase& plug, const ChunkBuffer& file) {
   if (file.Size() < kProgramHeaderSize - 4 || (fxMagic == kProgramChunk && file.Size() <= kProgramHeaderSize)) {
     return false;
   }
+  const auto store = [&plug, &name](int) {
+    plug.ModifyCurrentPreset(name.c_str());
+    plug.RecallProgram(plug.CurrentProgram());
+  };
   if (fxMagic == kProgramChunk) {
     std::int32_t version = 0;
     const int pos = IPlugBase::ReadVersionHeader(file, kProgramHeaderSize, &version);
     // A state cut short applies what it holds; the file still counts as read.
-    plug.UnserializeProgramState(file, pos);
+    plug.LoadProgramState(file, pos, store);
   } else if (fxMagic == kProgramParams) {
+    PluginLock lock(plug.PluginMutex());
     ReadParameterList(plug, header);
+    store(0);
   } else {
     return false;
   }
-  plug.ModifyCurrentPreset(name.c_str());
-  plug.RecallProgram(plug.CurrentProgram());
   plug.ReportProgramChange();
   return true;
 }
 
 bool PresetFile::ReadBankFile(IPlugBase& plug, const ChunkBuffer& file) {
-  PluginLock lock(plug.PluginMutex());
   HeaderReader header(file, 0);
   const std::uint32_t chunkMagic = header.Code();
   header.Skip(4);  // byte size
@@ -192,17 +197,19 @@ bool PresetFile::ReadBankFile(IPlugBase& plug, const ChunkBuffer& file) {
     const std::int32_t parameters = program.Int();
     const std::string name = program.Name();
     if (magic != kChunkMagic || kind != kProgramParams || version != 1 || parameters != plug.NParams()) return false;
+    // One program per hold of the lock: the audio thread plays on between them.
+    PluginLock lock(plug.PluginMutex());
     plug.RecallProgram(i);
     ReadParameterList(plug, program);
     plug.ModifyCurrentPreset(name.c_str());
   }
+  plug.PrepareProgramToPlay(currentProgram);
   plug.RecallProgram(currentProgram);
   plug.ReportProgramChange();
   return true;
 }
 
 int PresetFile::ReadFactoryBank(IPlugBase& plug, const ChunkBuffer& data) {
-  PluginLock lock(plug.PluginMutex());
   std::int32_t version = 0;
   const int pos = IPlugBase::ReadVersionHeader(data, kBankHeaderSize, &version);
   const int end = plug.UnserializePresets(data, pos);

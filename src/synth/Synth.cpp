@@ -231,13 +231,21 @@ void Synth::CopyProgram() {
   ModifyCurrentPreset(nullptr);
   clipboardProgram_ = CurrentProgram();
   clipboard_.Clear();
-  SerializeProgramState(clipboard_);
+  clipboardPrepared_ = StoreProgramState(clipboard_);
 }
 
 bool Synth::PasteProgram() {
+  std::shared_ptr<const PreparedState> prepared;
+  {
+    PluginLock lock(PluginMutex());
+    if (clipboard_.Empty()) return false;
+    prepared = clipboardPrepared_;
+  }
+  if (prepared) PrepareToPlay(*prepared);
   PluginLock lock(PluginMutex());
   if (clipboard_.Empty()) return false;
-  UnserializeProgramState(clipboard_, 0);
+  if (prepared && prepared == clipboardPrepared_) ApplyProgramState(*prepared);
+  else UnserializeProgramState(clipboard_, 0);
   ModifyCurrentPreset(ProgramName(clipboardProgram_).c_str());
   RefreshParameterControls();
   ReportAllParameters();
@@ -245,9 +253,21 @@ bool Synth::PasteProgram() {
 }
 
 void Synth::SelectProgram(int index) {
+  PrepareProgramToPlay(index);
   PluginLock lock(PluginMutex());
   ModifyCurrentPreset(nullptr);
   RecallProgram(index);
   ReportProgramChange();
   ReportAllParameters();
+}
+
+int Synth::LoadTuningFile(const std::string& path) {
+  TuningState::FileLoad load = tuning_.ReadTuningFile(path);
+  PluginLock lock(PluginMutex());
+  return tuning_.CommitTuningFile(std::move(load));
+}
+
+void Synth::SelectTuning(int index) {
+  PluginLock lock(PluginMutex());
+  tuning_.SelectTuning(index);
 }

@@ -77,11 +77,21 @@ class Synth : public IPlugVST {
   // Loads the factory bank from the library's resources into the programs.
   void LoadFactoryBank();
 
-  // Program commands of the editor's menus.
+  // Program commands of the editor's menus. They run on the user-interface thread: whatever takes
+  // time (building the tables the new program plays) happens there before the plug-in lock is
+  // taken, and the lock only covers swapping the result in. The program and bank files of the menus
+  // are IPlugBase's ReadProgramFile, ReadBankFile, WriteProgramFile and WriteBankFile, which work
+  // the same way.
   void CopyProgram();
   // Answers false (and does nothing) when the clipboard is empty.
   bool PasteProgram();
   void SelectProgram(int index);
+
+  // Tuning commands of the editor's menus, likewise: the file is read and the tuning computed
+  // without the lock. LoadTuningFile answers 0 on success and 8 on failure and selects nothing
+  // (TuningState.h); SelectTuning makes tuning 0-14 active.
+  int LoadTuningFile(const std::string& path);
+  void SelectTuning(int index);
 
   // Render-loop timing: samples per control tick (trunc(sample rate) / 1000) and the samples left
   // before the next tick.
@@ -140,6 +150,8 @@ class Synth : public IPlugVST {
 
   int clipboardProgram_ = -1;
   ChunkBuffer clipboard_;
+  // The clipboard read ahead, when the product class keeps prepared states.
+  std::shared_ptr<const PreparedState> clipboardPrepared_;
   int controlCountdown_ = 0;
   int controlInterval_ = 0;
   bool midiThru_ = false;

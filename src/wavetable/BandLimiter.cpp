@@ -33,6 +33,8 @@ const LevelWeights& Weights() {
   return weights;
 }
 
+thread_local std::int64_t tBuilds = 0;
+
 std::shared_ptr<WaveLevels> AllocateLevels(int waveCount) {
   try {
     auto levels = std::make_shared<WaveLevels>();
@@ -100,6 +102,7 @@ std::shared_ptr<const WaveLevels> BandLimiter::BuildLevels(const std::complex<fl
   }
   RealDft dft;
   if (!dft.Ok()) return nullptr;
+  ++tBuilds;
   for (int w = 0; w < waveCount; ++w) {
     BuildWave(spectra + static_cast<std::size_t>(w) * kBins, w, *levels, dft);
   }
@@ -114,6 +117,7 @@ bool BuildTimeDomain(WaveLevels& levels, Fill fill) {
   RealDft analysis;
   RealDft synthesis;
   if (!analysis.Ok() || !synthesis.Ok()) return false;
+  ++tBuilds;
   for (int w = 0; w < levels.waveCount; ++w) {
     fill(w, analysis.Wave());
     analysis.Forward();
@@ -136,6 +140,8 @@ std::shared_ptr<const WaveLevels> BandLimiter::BuildFromWaves(const float* waves
   });
   return built ? levels : nullptr;
 }
+
+std::int64_t BandLimiter::BuildsOnThisThread() { return tBuilds; }
 
 std::shared_ptr<WaveLevels> BandLimiter::Allocate(int waveCount) {
   return AllocateLevels(std::clamp(waveCount, 1, kMaxWaveCount));

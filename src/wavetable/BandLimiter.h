@@ -33,4 +33,8 @@ class BandLimiter {
   static bool BuildFromSlotSamples(const std::int16_t* samples, std::size_t count, WaveLevels& into);
   // Raw signed 16-bit little-endian resource bytes, each sample scaled by 2^-15.
   static bool BuildFromResourceBytes(const std::uint8_t* bytes, std::size_t size, WaveLevels& into);
+
+  // Tables built on the calling thread so far. The audio thread must never build one; tests count
+  // them there.
+  static std::int64_t BuildsOnThisThread();
 };

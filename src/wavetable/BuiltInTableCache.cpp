@@ -1,46 +1,62 @@
 #include "wavetable/BuiltInTableCache.h"
 
 #include <array>
-#include <mutex>
+#include <atomic>
 
 #include "wavetable/BuiltInWaveTables.h"
 
 namespace {
 
-struct Cache {
-  std::mutex mutex;
-  std::array<std::shared_ptr<const WaveLevels>, BuiltInWaveTables::kCount> tables;
+// One table: its state and, once the state is kReady, the levels. The levels are written only by
+// the thread that moved the state to kBuilding, before it publishes kReady, and never change
+// afterwards, so readers that saw kReady read them without a lock.
+struct Entry {
+  std::atomic<int> state{static_cast<int>(BuiltInTableCache::Status::kNotBuilt)};
+  std::shared_ptr<const WaveLevels> levels;
 };
 
-Cache& TheCache() {
-  static Cache cache;
-  return cache;
+std::array<Entry, BuiltInWaveTables::kCount>& Entries() {
+  static std::array<Entry, BuiltInWaveTables::kCount> entries;
+  return entries;
 }
+
+constexpr int kNotBuilt = static_cast<int>(BuiltInTableCache::Status::kNotBuilt);
+constexpr int kBuilding = static_cast<int>(BuiltInTableCache::Status::kBuilding);
+constexpr int kReady = static_cast<int>(BuiltInTableCache::Status::kReady);
+constexpr int kUnavailable = static_cast<int>(BuiltInTableCache::Status::kUnavailable);
 
 }  // namespace
 
 std::shared_ptr<const WaveLevels> BuiltInTableCache::Get(std::int32_t identifier) {
   if (identifier < 0 || identifier >= BuiltInWaveTables::kCount) return nullptr;
-  Cache& cache = TheCache();
-  auto& slot = cache.tables[static_cast<std::size_t>(identifier)];
-  {
-    std::lock_guard<std::mutex> lock(cache.mutex);
-    if (slot) return slot;
+  Entry& entry = Entries()[static_cast<std::size_t>(identifier)];
+  for (;;) {
+    int state = entry.state.load(std::memory_order_acquire);
+    if (state == kReady) return entry.levels;
+    if (state == kBuilding) {
+      entry.state.wait(kBuilding, std::memory_order_acquire);
+      continue;
+    }
+    // Not built, or unavailable (a missing resource stays missing, but memory may have come back).
+    if (entry.state.compare_exchange_weak(state, kBuilding, std::memory_order_acq_rel)) break;
   }
-  // Built outside the lock, so that instances building different tables on different threads do
-  // not wait for each other. Two threads racing for the same table both build it; the first one
-  // stored is kept, and both answers hold the same content.
   auto built = BuiltInWaveTables::Build(identifier);
-  if (!built) return nullptr;
-  std::lock_guard<std::mutex> lock(cache.mutex);
-  if (!slot) slot = std::move(built);
-  return slot;
+  if (built) entry.levels = std::move(built);
+  entry.state.store(entry.levels ? kReady : kUnavailable, std::memory_order_release);
+  entry.state.notify_all();
+  return entry.levels;
+}
+
+BuiltInTableCache::Status BuiltInTableCache::Find(std::int32_t identifier, std::shared_ptr<const WaveLevels>* table) {
+  if (identifier < 0 || identifier >= BuiltInWaveTables::kCount) return Status::kUnavailable;
+  Entry& entry = Entries()[static_cast<std::size_t>(identifier)];
+  const int state = entry.state.load(std::memory_order_acquire);
+  if (state == kReady && table != nullptr) *table = entry.levels;
+  return static_cast<Status>(state);
 }
 
 int BuiltInTableCache::Size() {
-  Cache& cache = TheCache();
-  std::lock_guard<std::mutex> lock(cache.mutex);
   int n = 0;
-  for (const auto& t : cache.tables) n += t ? 1 : 0;
+  for (const Entry& e : Entries()) n += e.state.load(std::memory_order_acquire) == kReady ? 1 : 0;
   return n;
 }

@@ -2,57 +2,125 @@
 
 #include <algorithm>
 
-#include "wavetable/BandLimiter.h"
 #include "wavetable/BuiltInTableCache.h"
+#include "wavetable/BuiltInWaveTables.h"
 #include "wavetable/WaveTableImport.h"
+#include "wavetable/WaveTableWorker.h"
 
-WaveTableStore::WaveTableStore() : catalogue_(&slots_) {}
+WaveTableStore::WaveTableStore() : catalogue_(&slots_) { WaveTableWorker::Start(); }
+
+WaveTableStore::~WaveTableStore() = default;
 
 bool WaveTableStore::Select(int oscillator, std::int32_t identifier) {
   const std::size_t o = Index(oscillator);
   selected_[o] = identifier;
   if (constructing_) return false;
-  if (identifier >= kFirstSlotIdentifier && identifier < kFirstSlotIdentifier + kSlotCount) {
-    const int slot = identifier - kFirstSlotIdentifier;
-    if (!Slot(slot).Empty()) LoadFromSlot(oscillator, slot);
-    return true;
+  Target& target = targets_[o];
+  const int slot = SlotOfIdentifier(identifier);
+  if (slot >= 0) {
+    const std::shared_ptr<const UserWaveContent>& content = slots_[static_cast<std::size_t>(slot)].Content();
+    if (!content) return true;  // an empty slot leaves the table as it is
+    target.source = Target::kUser;
+    target.identifier = -1;
+    SetTargetContent(target, content);
+  } else if (identifier >= 0 && identifier < BuiltInWaveTables::kCount) {
+    target.source = Target::kBuiltIn;
+    target.identifier = identifier;
+    target.builtIn = identifier;
+    SetTargetContent(target, nullptr);
+  } else {
+    target.identifier = identifier;  // the levels stay what they are or are about to become
   }
-  WaveTable& table = tables_[o];
-  table.SetIdentifier(identifier);
-  if (auto levels = BuiltInTableCache::Get(identifier)) {
-    table.SetLevels(std::move(levels));
-    userLevels_[o].reset();
-  }
-  table.SetValid(true);
+  const unsigned bit = 1u << o;
+  pending_ |= bit;
+  if (TryInstall(o)) pending_ &= ~bit;
   return true;
 }
 
-void WaveTableStore::LoadFromSlot(int oscillator, int slot) {
-  const std::size_t o = Index(oscillator);
+void WaveTableStore::SetTargetContent(Target& target, std::shared_ptr<const UserWaveContent> content) {
+  std::shared_ptr<const UserWaveContent> old = std::move(target.content);
+  target.content = std::move(content);
+  WaveTableWorker::Release(std::move(old));
+}
+
+bool WaveTableStore::TryInstall(std::size_t o) {
+  Target& target = targets_[o];
   WaveTable& table = tables_[o];
-  const UserWaveSlot& source = Slot(slot);
-  table.SetIdentifier(-1);
-  table.SetValid(false);
-  const std::uint32_t length = source.Length();
-  const int count = length >= 133120u ? kMaxWaveCount : (length < 2048u ? 1 : static_cast<int>(length >> 11));
-  table.SetWaveCount(count);
-  // Rebuild into this oscillator's previous user-table block when nothing else holds it any more:
-  // memory already touched spares the build most of its page faults.
-  std::shared_ptr<WaveLevels> levels = std::move(userLevels_[o]);
-  table.SetLevels(nullptr);
-  if (!levels || levels.use_count() != 1 || levels->waveCount != count) {
-    levels.reset();
-    levels = BandLimiter::Allocate(count);
+  std::shared_ptr<const WaveLevels> levels;
+  bool keepLevels = false;
+  bool valid = true;
+  switch (target.source) {
+    case Target::kKeep:
+      keepLevels = true;
+      break;
+    case Target::kBuiltIn:
+      switch (BuiltInTableCache::Find(target.builtIn, &levels)) {
+        case BuiltInTableCache::Status::kReady:
+          break;
+        case BuiltInTableCache::Status::kUnavailable:
+          keepLevels = true;  // nothing to build: the previous levels stay
+          break;
+        case BuiltInTableCache::Status::kNotBuilt:
+          WaveTableWorker::RequestBuiltIn(target.builtIn);
+          return false;
+        case BuiltInTableCache::Status::kBuilding:
+          return false;
+      }
+      break;
+    case Target::kUser:
+      if (!target.content->Built()) {
+        UserWaveContent::RequestBuild(target.content);
+        return false;
+      }
+      levels = target.content->Levels();
+      // A table that could not be built (memory) stays invalid and silent.
+      valid = levels != nullptr;
+      break;
   }
-  // Samples beyond the slot's length (a slot shorter than one wave) count as 0; at most the first
-  // 64 waves are used.
-  if (!levels || !BandLimiter::BuildFromSlotSamples(source.Samples(), length, *levels)) {
-    table.SetWaveCount(count);
-    return;  // out of memory: the table stays invalid and silent
+  table.SetIdentifier(target.identifier);
+  if (!keepLevels) {
+    const bool fromUser = target.source == Target::kUser;
+    std::shared_ptr<const WaveLevels> old = table.Levels();
+    table.SetLevels(std::move(levels));
+    if (!valid) table.SetWaveCount(target.content->WaveCount());
+    // Built-in tables stay in the process-wide cache, so dropping one frees nothing; a user table
+    // may have had its last owner here.
+    if (userLevels_[o]) WaveTableWorker::Release(std::move(old));
+    userLevels_[o] = fromUser;
   }
-  userLevels_[o] = levels;
-  table.SetLevels(std::move(levels));
-  table.SetValid(true);
+  table.SetValid(valid);
+  return true;
+}
+
+unsigned WaveTableStore::InstallReady() {
+  unsigned changed = 0;
+  for (std::size_t o = 0; o < kOscillatorCount; ++o) {
+    const unsigned bit = 1u << o;
+    if ((pending_ & bit) != 0 && TryInstall(o)) {
+      pending_ &= ~bit;
+      changed |= bit;
+    }
+  }
+  return changed;
+}
+
+unsigned WaveTableStore::FinishPending() {
+  for (std::size_t o = 0; o < kOscillatorCount; ++o) {
+    if ((pending_ & (1u << o)) == 0) continue;
+    const Target& target = targets_[o];
+    if (target.source == Target::kBuiltIn) Prepare(target.builtIn);
+    if (target.source == Target::kUser) Prepare(-1, target.content);
+  }
+  return InstallReady();
+}
+
+void WaveTableStore::Prepare(std::int32_t identifier, const std::shared_ptr<const UserWaveContent>& content) {
+  if (identifier >= 0 && identifier < BuiltInWaveTables::kCount) BuiltInTableCache::Get(identifier);
+  if (content) content->Build();
+}
+
+void WaveTableStore::SetSlotContent(int slot, std::shared_ptr<const UserWaveContent> content) {
+  WaveTableWorker::Release(slots_[Index(slot)].Assign(std::move(content)));
 }
 
 bool WaveTableStore::SlotSelected(int slot) const {
@@ -61,7 +129,7 @@ bool WaveTableStore::SlotSelected(int slot) const {
 }
 
 void WaveTableStore::ClearSlots() {
-  for (auto& s : slots_) s.Clear();
+  for (int j = 0; j < kSlotCount; ++j) SetSlotContent(j, nullptr);
 }
 
 bool WaveTableStore::LoadUserWaveTable(int slot, const std::string& path) {

@@ -18,6 +18,9 @@ struct Transport {
   VstTimeInfo info{};
   bool answer = false;
   int automations = 0;  // parameter changes reported to the host
+  // Renders as a host bouncing offline does, so that a wave table chosen is heard from the sample
+  // it was chosen at; a live host (false) hears it once the worker has built it.
+  bool offline = true;
 };
 
 inline Transport*& CurrentTransport() {
@@ -29,6 +32,9 @@ inline VstIntPtr TransportHost(AEffect*, std::int32_t opcode, std::int32_t, VstI
   Transport* t = CurrentTransport();
   if (opcode == audioMasterAutomate && t != nullptr) ++t->automations;
   if (opcode == audioMasterGetTime && t != nullptr && t->answer) return reinterpret_cast<VstIntPtr>(&t->info);
+  if (opcode == audioMasterGetCurrentProcessLevel) {
+    return t == nullptr || t->offline ? kProcessLevelOffline : kProcessLevelRealtime;
+  }
   return 0;
 }
 

@@ -103,14 +103,14 @@ TEST(ParameterRouting, ValuesSentAgainChangeNothing) {
   // Selecting a user slot again after a new file went into it changes nothing; the import itself
   // rebuilds every table that plays the slot.
   const WaveTable& table = h.plug->WaveTables().Table(1);
-  ASSERT_TRUE(h.plug->ImportUserWaveTable(2, TestDataPath("waves/syx/JUNO.SYX")));
+  ASSERT_TRUE(h.plug->LoadUserWaveTable(2, TestDataPath("waves/syx/JUNO.SYX")));
   h.Set(kWaveTable2, WaveTableStore::kFirstSlotIdentifier + 2);
   const std::vector<std::int16_t> juno(table.Level(0), table.Level(0) + 2048);
   h.plug->SetParameterFromEditor(kWaveTable2, h.plug->GetParam(kWaveTable2)->GetNormalised());
-  ASSERT_TRUE(h.plug->ImportUserWaveTable(2, TestDataPath("waves/syx/BIRD-W.SYX")));
+  ASSERT_TRUE(h.plug->LoadUserWaveTable(2, TestDataPath("waves/syx/BIRD-W.SYX")));
   EXPECT_EQ(h.plug->WaveTables().Slot(2).Name(), "BIRD-W.SYX");
   EXPECT_NE(std::memcmp(juno.data(), table.Level(0), sizeof(std::int16_t) * 2048), 0);
-  EXPECT_FALSE(h.plug->ImportUserWaveTable(2, "/nonexistent/gone.syx"));
+  EXPECT_FALSE(h.plug->LoadUserWaveTable(2, "/nonexistent/gone.syx"));
   EXPECT_EQ(h.plug->WaveTables().Slot(2).Name(), "BIRD-W.SYX");
 }
 

@@ -83,6 +83,7 @@ TEST(ProgramState, RoundTripThroughAFreshInstanceIsExactAndEndsAtTheEnd) {
 
   Tarvolin fresh(nullptr);
   EXPECT_EQ(fresh.UnserializeProgramState(state, 0), state.Size());
+  fresh.FinishWaveTables();  // the user table is built by the worker
   EXPECT_EQ(fresh.Tuning().Selection(), 14);
   EXPECT_EQ(fresh.Tuning().NotePitch(64), plug.Tuning().NotePitch(64));
   EXPECT_EQ(fresh.WaveTables().Slot(1).Length(), plug.WaveTables().Slot(1).Length());

@@ -66,6 +66,7 @@ TEST(Voice, ANoteStartsOnTheWaveItsShapeSelects) {
   // a program change does), read the selected wave from their first sample on.
   Harness h;
   h.Set(kWaveTable1, 18);  // "Frequency Up", many waves
+  h.plug->FinishWaveTables();
   h.Set(kWaveShape1, 1.0);
   h.Set(kAmpEgRelease, 0.0);
   const Oscillator& osc = h.plug->GetVoice(0).Osc(0);

@@ -25,8 +25,9 @@ TEST(WaveTableConcurrency, StoresOnManyThreadsShareOneBuildOfEachTable) {
       for (int i = 0; i < 5; ++i) {
         const int id = ids[(i + t) % 5];
         store.Select(t % 3, id);
+        store.FinishPending();
         seen[t].push_back(BuiltInTableCache::Get(id)->level[0].data());
-        store.Select((t + 1) % 3, 65531);  // user slots are built per store, never shared
+        store.Select((t + 1) % 3, 65531);  // built when loaded
       }
     });
   }

@@ -9,7 +9,9 @@
 
 #include "WaveTestHelpers.h"
 #include "shell/ChunkBuffer.h"
+#include "wavetable/BandLimiter.h"
 #include "wavetable/BuiltInTableCache.h"
+#include "wavetable/WaveTableWorker.h"
 
 namespace {
 
@@ -28,8 +30,15 @@ std::vector<float> SineWaves(int waves, int harmonicOfWave0) {
   return x;
 }
 
+// A store whose selections are heard at once: it waits for the tables it asked for, as an offline
+// render does.
 struct Store : WaveTableStore {
   Store() { SetConstructing(false); }
+  bool Select(int oscillator, std::int32_t identifier) {
+    const bool told = WaveTableStore::Select(oscillator, identifier);
+    FinishPending();
+    return told;
+  }
 };
 
 TEST(WaveTableStore, WhileConstructingSelectOnlyRecordsTheIdentifier) {
@@ -41,6 +50,7 @@ TEST(WaveTableStore, WhileConstructingSelectOnlyRecordsTheIdentifier) {
   EXPECT_EQ(store.Table(0).Level(0), nullptr);
   store.SetConstructing(false);
   EXPECT_TRUE(store.Select(0, 4));
+  store.FinishPending();
   EXPECT_TRUE(store.Table(0).IsValid());
 }
 
@@ -121,7 +131,7 @@ TEST(WaveTableStore, SlotBuildsAtMostSixtyFourWaves) {
   EXPECT_NEAR(a[64], 1.0, 0.01);
 }
 
-TEST(WaveTableStore, SlotIsRebuiltFromItsOwnSamplesEverySelection) {
+TEST(WaveTableStore, ChangingASlotTakesEffectAtItsNextSelection) {
   Store store;
   auto first = SineWaves(2, 3);
   store.Slot(2).Set(first.data(), static_cast<int>(first.size()), "a.wav");
@@ -137,26 +147,80 @@ TEST(WaveTableStore, SlotIsRebuiltFromItsOwnSamplesEverySelection) {
   EXPECT_NEAR(wavetest::Harmonics(wavetest::WaveOf(store.Table(0), 0, 0))[5], 1.0, 0.01);
 }
 
-TEST(WaveTableStore, RebuildingOneOscillatorsUserTableLeavesTheOthersAlone) {
+TEST(WaveTableStore, UserTablesAreBuiltOncePerContent) {
   Store store;
-  auto first = SineWaves(2, 3);
+  // Samples no other test loads: a table of equal samples still alive elsewhere would be shared.
+  auto first = SineWaves(2, 17);
+  const std::int64_t builds = BandLimiter::BuildsOnThisThread();
   store.Slot(0).Set(first.data(), static_cast<int>(first.size()), "a.wav");
+  EXPECT_EQ(BandLimiter::BuildsOnThisThread(), builds + 1);  // loading builds the table
   store.Select(0, kSlot1);
   store.Select(1, kSlot1);
-  EXPECT_NE(store.Table(0).Level(0), store.Table(1).Level(0));
-  // Same wave count, new content: oscillator 0 is rebuilt, oscillator 1 keeps what it built.
-  auto second = SineWaves(2, 7);
+  EXPECT_EQ(store.Table(0).Level(0), store.Table(1).Level(0));
+  const std::int16_t* firstTable = store.Table(1).Level(0);
+  // Same wave count, new content: oscillator 0 plays it, oscillator 1 keeps the first one.
+  auto second = SineWaves(2, 23);
   store.Slot(0).Set(second.data(), static_cast<int>(second.size()), "b.wav");
   store.Select(0, kSlot1);
-  EXPECT_NEAR(wavetest::Harmonics(wavetest::WaveOf(store.Table(0), 0, 1))[8], 1.0, 0.01);
-  EXPECT_NEAR(wavetest::Harmonics(wavetest::WaveOf(store.Table(1), 0, 1))[4], 1.0, 0.01);
-  // Back and forth between a built-in table and the slot.
+  EXPECT_NEAR(wavetest::Harmonics(wavetest::WaveOf(store.Table(0), 0, 1))[24], 1.0, 0.01);
+  EXPECT_NEAR(wavetest::Harmonics(wavetest::WaveOf(store.Table(1), 0, 1))[18], 1.0, 0.01);
+  // Back and forth between a built-in table and the slot: the slot's table is not built again.
+  const std::int16_t* secondTable = store.Table(0).Level(0);
   store.Select(0, 4);
   EXPECT_EQ(store.Table(0).WaveCount(), 2);
   EXPECT_EQ(store.Table(0).Identifier(), 4);
+  const std::int64_t afterLoads = BandLimiter::BuildsOnThisThread();
   store.Select(0, kSlot1);
   EXPECT_EQ(store.Table(0).Identifier(), -1);
-  EXPECT_NEAR(wavetest::Harmonics(wavetest::WaveOf(store.Table(0), 0, 0))[7], 1.0, 0.01);
+  EXPECT_EQ(store.Table(0).Level(0), secondTable);
+  // Equal samples in another slot (another program carrying the same wave) share the table.
+  auto content = UserWaveSlot::MakeContent(first.data(), static_cast<int>(first.size()), "copy.wav");
+  store.SetSlotContent(2, content);
+  store.Select(2, kSlot3);
+  EXPECT_EQ(store.Table(2).Level(0), firstTable);
+  EXPECT_EQ(BandLimiter::BuildsOnThisThread(), afterLoads);
+  EXPECT_EQ(store.Slot(2).Name(), "copy.wav");
+}
+
+// A table that is not built yet is asked for; the oscillator keeps what it plays until the table
+// is there, and selecting never builds on the selecting thread (which may be the audio thread).
+TEST(WaveTableStore, ATableNotBuiltYetTakesOverOnceBuilt) {
+  WaveTableStore store;
+  store.SetConstructing(false);
+  store.Select(1, 5);
+  store.FinishPending();
+  const std::int16_t* before = store.Table(1).Level(0);
+  ASSERT_NE(before, nullptr);
+
+  auto waves = SineWaves(3, 2);
+  auto content = UserWaveSlot::MakeContent(waves.data(), static_cast<int>(waves.size()), "late.wav");
+  ASSERT_FALSE(content->Built());
+  store.SetSlotContent(0, content);
+  const std::int64_t builds = BandLimiter::BuildsOnThisThread();
+  WaveTableWorker::Pause(true);
+  EXPECT_TRUE(store.Select(1, kSlot1));
+  // An empty slot and an identifier beyond the tables change what is on its way, not what plays.
+  EXPECT_TRUE(store.Select(1, kSlot2));
+  EXPECT_TRUE(store.Select(1, 40));
+  store.InstallReady();
+  EXPECT_EQ(BandLimiter::BuildsOnThisThread(), builds);
+  EXPECT_TRUE(store.Pending());
+  EXPECT_EQ(store.Table(1).Identifier(), 5);
+  EXPECT_EQ(store.Table(1).Level(0), before);
+  EXPECT_TRUE(store.Table(1).IsValid());
+
+  // The worker was asked for it; once it is built, the next tick installs it.
+  EXPECT_FALSE(content->Built());
+  WaveTableWorker::Pause(false);
+  WaveTableWorker::WaitUntilIdle();
+  EXPECT_TRUE(content->Built());
+  EXPECT_EQ(store.InstallReady(), 2u);
+  EXPECT_FALSE(store.Pending());
+  EXPECT_EQ(store.Table(1).Identifier(), 40);
+  EXPECT_EQ(store.Table(1).WaveCount(), 3);
+  EXPECT_EQ(store.Table(1).Levels(), content->Levels());
+  EXPECT_EQ(store.InstallReady(), 0u);
+  EXPECT_EQ(BandLimiter::BuildsOnThisThread(), builds);
 }
 
 TEST(WaveTableStore, SlotShorterThanOneWaveIsPaddedWithSilence) {

@@ -1,15 +1,16 @@
-// Once a host has activated the instrument, playing it must not allocate memory or wait for any lock
-// but the instance's own plug-in lock: an allocation or a foreign lock on the audio thread can stall
-// it for an unbounded time. This test program replaces the global allocation functions and the
-// mutex lock of the C library with counting versions, then plays notes, controllers, bends,
-// pressure and parameter automation through the host interface while counting.
-//
-// Left out on purpose: the Wave Table parameters and program changes, which build or load tables
-// inside the parameter change as the instrument defines them.
+// Once a host has activated the instrument, playing it must not allocate memory, page-fault, build a
+// wave table or wait for any lock but the instance's own plug-in lock: any of them can stall the
+// audio thread for an unbounded time. This test program replaces the global allocation functions
+// and the mutex lock of the C library with versions that count what the audio thread (the test's
+// main thread) does, then plays notes, controllers, bends, pressure, parameter automation (the
+// Wave Table parameters included) and MIDI program changes through the host interface while
+// counting. The wave-table worker builds and releases on its own thread meanwhile; that is not
+// counted.
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <pthread.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <atomic>
@@ -18,28 +19,45 @@
 #include <memory>
 #include <new>
 #include <random>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/ParameterTable.h"
 #include "engine/Tarvolin.h"
 #include "shell/VstTypes.h"
+#include "support/TestPaths.h"
+#include "wavetable/BandLimiter.h"
+#include "wavetable/WaveTableWorker.h"
 
 namespace {
 
 std::atomic<bool> g_counting{false};
 std::atomic<long> g_allocations{0};
+std::atomic<long> g_releases{0};
 std::atomic<long> g_foreignLocks{0};
 pthread_mutex_t* g_pluginMutex = nullptr;
+pthread_t g_audioThread;
+
+// Whether the calling thread is the audio thread and counting is on.
+bool Counted() {
+  return g_counting.load(std::memory_order_relaxed) && pthread_equal(pthread_self(), g_audioThread) != 0;
+}
 
 void* CountedAlloc(std::size_t size) {
-  if (g_counting.load(std::memory_order_relaxed)) g_allocations.fetch_add(1, std::memory_order_relaxed);
+  if (Counted()) g_allocations.fetch_add(1, std::memory_order_relaxed);
   void* p = std::malloc(size == 0 ? 1 : size);
   if (p == nullptr) throw std::bad_alloc();
   return p;
 }
 
+void CountedFree(void* p) {
+  if (p != nullptr && Counted()) g_releases.fetch_add(1, std::memory_order_relaxed);
+  std::free(p);
+}
+
 void* CountedAlignedAlloc(std::size_t size, std::size_t alignment) {
-  if (g_counting.load(std::memory_order_relaxed)) g_allocations.fetch_add(1, std::memory_order_relaxed);
+  if (Counted()) g_allocations.fetch_add(1, std::memory_order_relaxed);
   void* p = nullptr;
   if (posix_memalign(&p, alignment < sizeof(void*) ? sizeof(void*) : alignment, size == 0 ? 1 : size) != 0) {
     throw std::bad_alloc();
@@ -69,23 +87,21 @@ void* operator new(std::size_t size, std::align_val_t a) { return CountedAligned
 void* operator new[](std::size_t size, std::align_val_t a) {
   return CountedAlignedAlloc(size, static_cast<std::size_t>(a));
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept { CountedFree(p); }
+void operator delete[](void* p) noexcept { CountedFree(p); }
+void operator delete(void* p, std::size_t) noexcept { CountedFree(p); }
+void operator delete[](void* p, std::size_t) noexcept { CountedFree(p); }
+void operator delete(void* p, std::align_val_t) noexcept { CountedFree(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { CountedFree(p); }
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept { CountedFree(p); }
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { CountedFree(p); }
 
-// Every lock of a pthread mutex in this program (std::mutex and std::recursive_mutex lock through
+// Every lock of a pthread mutex in this program (std::mutex and the plug-in lock go through
 // it) is counted unless it is the plug-in lock.
 extern "C" int pthread_mutex_lock(pthread_mutex_t* mutex) {
   using LockFn = int (*)(pthread_mutex_t*);
   static const LockFn real = reinterpret_cast<LockFn>(dlsym(RTLD_NEXT, "pthread_mutex_lock"));
-  if (g_counting.load(std::memory_order_relaxed) && mutex != g_pluginMutex) {
-    g_foreignLocks.fetch_add(1, std::memory_order_relaxed);
-  }
+  if (Counted() && mutex != g_pluginMutex) g_foreignLocks.fetch_add(1, std::memory_order_relaxed);
   return real(mutex);
 }
 
@@ -98,14 +114,49 @@ VstIntPtr Host(AEffect*, std::int32_t opcode, std::int32_t, VstIntPtr, void*, fl
   return 0;
 }
 
+long MinorFaultsOfThisThread() {
+  rusage usage{};
+  getrusage(RUSAGE_THREAD, &usage);
+  return usage.ru_minflt;
+}
+
 struct Counting {
   Counting() {
+    g_audioThread = pthread_self();
     g_allocations = 0;
+    g_releases = 0;
     g_foreignLocks = 0;
+    builds = BandLimiter::BuildsOnThisThread();
+    faults = MinorFaultsOfThisThread();
     g_counting = true;
   }
   ~Counting() { g_counting = false; }
+  long Faults() const { return MinorFaultsOfThisThread() - faults; }
+  std::int64_t Builds() const { return BandLimiter::BuildsOnThisThread() - builds; }
+  std::int64_t builds = 0;
+  long faults = 0;
 };
+
+// Programs 1 ... 6 get what a program change must bring along: temperaments, user tunings and
+// user wave tables (Blofeld dumps of 64 waves), besides built-in tables of every kind.
+void StoreVariedPrograms(Tarvolin& plug) {
+  const char* dumps[] = {"JUNO.SYX", "WATER.SYX", "GUITAR.SYX"};
+  for (int p = 1; p <= 6; ++p) {
+    plug.SelectProgram(p);
+    const int slot = p % 3;
+    ASSERT_TRUE(plug.LoadUserWaveTable(slot, TestDataPath(std::string("waves/syx/") + dumps[slot])));
+    plug.SelectWaveTable(slot, WaveTableStore::kFirstSlotIdentifier + slot);
+    plug.SelectWaveTable((slot + 1) % 3, 20 + p);
+    if (p % 2 == 0) {
+      ASSERT_EQ(plug.LoadTuningFile(TestDataPath("tuning/scl/pyth_12.scl")), 0);
+      plug.SelectTuning(14);
+    } else {
+      plug.SelectTuning(p);
+    }
+    plug.ModifyCurrentPreset(nullptr);
+  }
+  plug.SelectProgram(0);
+}
 
 }  // namespace
 
@@ -117,6 +168,7 @@ TEST(AudioPath, PlayingAllocatesNothingAndTakesOnlyThePluginLock) {
   e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, 48000.0f);
   e->dispatcher(e, effSetBlockSize, 0, 256, nullptr, 0.0f);
   e->dispatcher(e, effMainsChanged, 0, 1, nullptr, 0.0f);
+  StoreVariedPrograms(*plug);
   plug->SetControllerMapping(74, param::kFilterCutoff);
   plug->SetControllerMapping(20, param::kNumberOfVoices);
   // A patch that uses everything at once.
@@ -127,6 +179,14 @@ TEST(AudioPath, PlayingAllocatesNothingAndTakesOnlyThePluginLock) {
   g_time.flags = kVstTransportPlaying | kVstPpqPosValid | kVstTempoValid;
   g_time.tempo = 128.0;
 
+  // The bank goes out and comes back as a host saves and restores it: its programs' user tables are
+  // read into new contents, whose tables are built only when a program change first plays them.
+  void* bank = nullptr;
+  const VstIntPtr bankSize = e->dispatcher(e, effGetChunk, 0, 0, &bank, 0.0f);
+  const std::vector<unsigned char> saved(static_cast<unsigned char*>(bank), static_cast<unsigned char*>(bank) + bankSize);
+  ASSERT_EQ(e->dispatcher(e, effSetChunk, 0, bankSize, const_cast<unsigned char*>(saved.data()), 0.0f), 1);
+
+  constexpr int kWarmUp = 400;
   std::mt19937 rng(7);
   std::vector<float> left(256), right(256);
   float* outs[2] = {left.data(), right.data()};
@@ -143,13 +203,15 @@ TEST(AudioPath, PlayingAllocatesNothingAndTakesOnlyThePluginLock) {
       m.type = kVstMidiType;
       m.byteSize = sizeof(VstMidiEvent);
       m.deltaFrames = static_cast<std::int32_t>(rng() % 256);
-      static const int kStatus[] = {0x90, 0x90, 0x80, 0xB0, 0xE0, 0xD0, 0xA0};
-      const int status = kStatus[rng() % 7];
+      static const int kStatus[] = {0x90, 0x90, 0x80, 0xB0, 0xE0, 0xD0, 0xA0, 0xC0};
+      const int status = kStatus[rng() % (block % 8 == 0 ? 8 : 7)];
       int data1 = 36 + static_cast<int>(rng() % 48);
       if (status == 0xB0) {
         static const int kControllers[] = {1, 64, 74, 20, 7, 123};
         data1 = kControllers[rng() % 6];
       }
+      // Programs: while warming up only the varied ones, later any (tables not built yet included).
+      if (status == 0xC0) data1 = static_cast<int>(block < kWarmUp || rng() % 2 == 0 ? rng() % 7 : rng() % 64);
       m.midiData[0] = static_cast<char>(status);
       m.midiData[1] = static_cast<char>(data1);
       m.midiData[2] = static_cast<char>(rng() % 128);
@@ -157,10 +219,17 @@ TEST(AudioPath, PlayingAllocatesNothingAndTakesOnlyThePluginLock) {
       events.events[0] = reinterpret_cast<VstEvent*>(&m);
       e->dispatcher(e, effProcessEvents, 0, 0, &events, 0.0f);
     }
-    // Host automation of any parameter but the wave tables.
-    int index = static_cast<int>(rng() % param::kCount);
-    if (index == param::kWaveTable1 || index == param::kWaveTable2 || index == param::kWaveTable3) index = 0;
+    // Host automation of any parameter, and often of a Wave Table parameter: any built-in table, a
+    // user slot, or an identifier beyond them.
+    const int index = static_cast<int>(rng() % param::kCount);
     e->setParameter(e, index, static_cast<float>(rng() % 1000) / 999.0f);
+    if (block % 3 == 0) {
+      static const int kWaveTables[] = {param::kWaveTable1, param::kWaveTable2, param::kWaveTable3};
+      // While warming up, only the first 20 built-in tables: the others are first asked for later.
+      const int r = static_cast<int>(rng() % 46);
+      const int identifier = r < 38 ? (block < kWarmUp ? r % 20 : r) : (r < 44 ? 65531 + r % 3 : 40 + r);
+      e->setParameter(e, kWaveTables[rng() % 3], static_cast<float>(identifier / 65535.0));
+    }
     g_time.ppqPos = block * 256.0 / 48000.0 * 128.0 / 60.0;
     g_time.samplePos = block * 256.0;
     if (block % 2 == 0) {
@@ -171,16 +240,34 @@ TEST(AudioPath, PlayingAllocatesNothingAndTakesOnlyThePluginLock) {
       for (double x : dleft) peak = std::max(peak, std::fabs(x));
     }
   };
-  for (int b = 0; b < 50; ++b) play(b);  // everything has been touched once
+  for (int b = 0; b < kWarmUp; ++b) play(b);  // every path has been taken once
+  // Wave tables stored in no program: one loaded into a slot, one played by oscillator 3 though its
+  // slot has been loaded again since. The program change or the automation that replaces them drops
+  // the last references to them, and they must not be released on the audio thread.
+  ASSERT_TRUE(plug->LoadUserWaveTable(2, TestDataPath("waves/syx/GUITAR.SYX")));
+  plug->SelectWaveTable(2, 65533);
+  ASSERT_TRUE(plug->LoadUserWaveTable(2, TestDataPath("waves/syx/BIRD-W.SYX")));
+  ASSERT_TRUE(plug->LoadUserWaveTable(1, TestDataPath("waves/syx/WATER.SYX")));
+
+  const std::int64_t builtBefore = WaveTableWorker::TablesBuilt();
+  long faults = 0;
+  std::int64_t builds = 0;
   {
     Counting counting;
-    for (int b = 50; b < 2050; ++b) play(b);
+    for (int b = kWarmUp; b < kWarmUp + 4000; ++b) play(b);
+    faults = counting.Faults();
+    builds = counting.Builds();
   }
   EXPECT_EQ(g_allocations.load(), 0);
+  EXPECT_EQ(g_releases.load(), 0);
   EXPECT_EQ(g_foreignLocks.load(), 0);
+  EXPECT_EQ(builds, 0);
+  EXPECT_EQ(faults, 0);
   EXPECT_GT(peak, 0.01);  // it did play
+  // Tables not built before were chosen meanwhile: the worker built what the audio thread asked for.
+  EXPECT_GT(WaveTableWorker::TablesBuilt(), builtBefore);
 
-  // The counters do see what they are meant to see.
+  // The counters do see what they are meant to see, and only on the audio thread.
   {
     Counting counting;
     auto* p = new int(3);
@@ -188,9 +275,16 @@ TEST(AudioPath, PlayingAllocatesNothingAndTakesOnlyThePluginLock) {
     std::mutex m;
     m.lock();
     m.unlock();
+    std::thread([] { delete new int(4); }).join();
+    builds = counting.Builds();
+    plug->SelectWaveTable(0, 65531);  // builds nothing: the slot's table was built when it was loaded
+    WaveTableStore::Prepare(-1, UserWaveSlot::MakeContent(std::vector<float>(2048, 0.5f).data(), 2048, "x"));
+    builds = counting.Builds() - builds;
   }
-  EXPECT_EQ(g_allocations.load(), 1);
-  EXPECT_EQ(g_foreignLocks.load(), 1);
+  EXPECT_GE(g_allocations.load(), 2);
+  EXPECT_GE(g_releases.load(), 1);
+  EXPECT_GE(g_foreignLocks.load(), 1);
+  EXPECT_EQ(builds, 1);
   e->dispatcher(e, effMainsChanged, 0, 0, nullptr, 0.0f);
   e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
   plug.release();  // effClose deleted the instance

@@ -1,6 +1,8 @@
-// Hosts enter from several threads at once: the audio thread renders while the user-interface and
-// automation threads set parameters, read display texts and save or restore state. The plug-in
-// lock must serialise them (this test also runs under ThreadSanitizer).
+// Hosts enter from several threads at once: the audio thread renders (and takes MIDI program changes
+// and Wave Table automation) while the user-interface and automation threads set parameters, read
+// display texts and save or restore state, and the wave-table worker builds what was chosen. The
+// plug-in lock and the hand-over to the worker must keep them apart (this test also runs under
+// ThreadSanitizer).
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -19,7 +21,20 @@ TEST(Concurrency, AudioParametersDisplaysAndChunksFromSeveralThreads) {
   std::thread audio([&] {
     std::vector<float> l(300), r(300);
     float* outs[2] = {l.data(), r.data()};
+    VstMidiEvent midi{};
+    midi.type = kVstMidiType;
+    midi.byteSize = sizeof(VstMidiEvent);
+    VstEvents events{};
+    events.numEvents = 1;
+    events.events[0] = reinterpret_cast<VstEvent*>(&midi);
     for (int block = 0; block < 1500; ++block) {
+      if (block % 10 == 0) {
+        // A program change, and a built-in table chosen by automation (no note: the output stays silent).
+        midi.midiData[0] = static_cast<char>(0xC0);
+        midi.midiData[1] = static_cast<char>((block / 10) % 64);
+        e->dispatcher(e, effProcessEvents, 0, 0, &events, 0.0f);
+        e->setParameter(e, block % 30 == 0 ? 30 : 11, static_cast<float>((block / 10) % 38 / 65535.0));
+      }
       e->processReplacing(e, nullptr, outs, block % 7 == 0 ? 300 : 128);  // some oversized calls
       if (l[0] != 0.0f || r[127] != 0.0f) failed = true;
     }
