@@ -7,12 +7,13 @@
 # stays broken is left out, as apt itself does. The i386
 # libraries are installed last and on their own: if the mirror still cannot serve them, everything
 # else is in place and the test script says that it skips the 32-bit step, rather than the whole run
-# failing on a mirror.
+# failing on a mirror. The 32-bit editor's libraries come after those, likewise on their own.
 set -uo pipefail
 
 amd64_packages=(
   build-essential g++ g++-multilib cmake make pkg-config python3 file binutils
   libfftw3-dev libpng-dev zlib1g-dev libsndfile1-dev libcurl4-openssl-dev
+  libcairo2-dev libfreetype-dev libfontconfig-dev
   googletest libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
   qemu-user locales
@@ -23,6 +24,9 @@ amd64_packages=(
 # be installed, which is why nothing here is added before the plug-in needs it. libcurl is left out:
 # without it the 32-bit update check answers as an unreachable server would.
 i386_packages=(libfftw3-dev:i386)
+# The 32-bit editor's libraries, tried on their own after the rest: without them the 32-bit library
+# is built without an editor (and says so), everything else is unchanged.
+i386_editor_packages=(libcairo2-dev:i386 libpng-dev:i386 libfreetype-dev:i386 libfontconfig-dev:i386)
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 apt_opts=(-q -o Acquire::Retries=5 -o Acquire::http::Timeout=30)
@@ -59,6 +63,8 @@ install "${amd64_packages[@]}" || retry update_and_install "${amd64_packages[@]}
 
 if ! { install "${i386_packages[@]}" || retry update_and_install "${i386_packages[@]}"; }; then
   echo "install-deps: the i386 libraries could not be installed; the 32-bit build will be skipped" >&2
+elif ! { install "${i386_editor_packages[@]}" || retry update_and_install "${i386_editor_packages[@]}"; }; then
+  echo "install-deps: the i386 editor libraries could not be installed; the 32-bit library will have no editor" >&2
 fi
 
 # A locale with a decimal comma, for the test that numbers never follow the host process's locale.

@@ -17,7 +17,8 @@ configure_build() {  # dir, cmake args...
 }
 
 step "release build and tests"
-configure_build "$ROOT/release" -DCMAKE_BUILD_TYPE=Release
+# install-deps installs the editor's libraries for 64 bits: a release without the editor is a fault.
+configure_build "$ROOT/release" -DCMAKE_BUILD_TYPE=Release -DTARVOLIN_EDITOR=ON
 (cd "$ROOT/release" && ctest --output-on-failure -j"$JOBS")
 
 step "exported symbols"
@@ -26,18 +27,24 @@ syms=$(nm -D --defined-only "$ROOT/release/Tarvolin64.so" | awk '{print $3}' | s
 
 step "AddressSanitizer + UndefinedBehaviorSanitizer"
 configure_build "$ROOT/asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVOLIN_SANITIZE=address \
-  -DTARVOLIN_BUILD_BENCH=OFF
+  -DTARVOLIN_BUILD_BENCH=OFF -DTARVOLIN_EDITOR=ON
 (cd "$ROOT/asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --output-on-failure -j"$JOBS")
 
 step "ThreadSanitizer (concurrency tests)"
 configure_build "$ROOT/tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVOLIN_SANITIZE=thread \
-  -DTARVOLIN_BUILD_BENCH=OFF -DTARVOLIN_BUILD_TOOLS=OFF
+  -DTARVOLIN_BUILD_BENCH=OFF -DTARVOLIN_BUILD_TOOLS=OFF -DTARVOLIN_EDITOR=ON
 (cd "$ROOT/tsan" && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -R 'Concurrency')
 
 step "32-bit plug-in"
 # install-deps leaves the i386 libraries out only when the package mirror cannot serve them.
 if [ -e /usr/lib/i386-linux-gnu/pkgconfig/fftw3f.pc ]; then
+  # The editor comes along where its i386 libraries are installed (TARVOLIN_EDITOR=AUTO).
+  if [ -e /usr/lib/i386-linux-gnu/pkgconfig/cairo.pc ] && [ -e /usr/lib/i386-linux-gnu/pkgconfig/fontconfig.pc ]; then
+    echo "32-bit library with the editor"
+  else
+    echo "NOTE: the i386 editor libraries are not installed: the 32-bit library is built without the editor"
+  fi
   configure_build "$ROOT/i386" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i386.cmake \
     -DCMAKE_BUILD_TYPE=Release -DTARVOLIN_BUILD_TOOLS=OFF -DTARVOLIN_BUILD_BENCH=OFF
   syms=$(nm -D --defined-only "$ROOT/i386/Tarvolin.so" | awk '{print $3}' | sort | tr '\n' ' ')

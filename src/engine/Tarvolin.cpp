@@ -57,7 +57,7 @@ Tarvolin::Tarvolin(HostCallback host) : Synth(Identity(), host), voices_(new Voi
   RecallProgram(0);
 }
 
-Tarvolin::~Tarvolin() = default;
+Tarvolin::~Tarvolin() { ReleaseEditor(); }
 
 void Tarvolin::CreateParameters() { CreateParameterTable(*this); }
 

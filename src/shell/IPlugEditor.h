@@ -1,5 +1,9 @@
 #pragma once
 
+#include <memory>
+
+class IPlugBase;
+
 // What the host binding needs of the editor frame. The graphics frame of the editor implements it;
 // until an editor is attached the binding answers the editor opcodes as a plug-in without one.
 class IPlugEditor {
@@ -9,11 +13,18 @@ class IPlugEditor {
   virtual int Width() const = 0;
   virtual int Height() const = 0;
   // Pushes a parameter value (plain, or normalised when normalised is true) into the controls bound
-  // to it. Called with the plug-in lock held, from any thread.
+  // to it. Called with the plug-in lock held, from any thread; never waits for the user interface.
   virtual void SetParameterFromPlugin(int index, double value, bool normalised) = 0;
   // Creates the drawing surfaces; called once when the editor is attached.
   virtual void CreateSurfaces() = 0;
+  // Whether this editor can show a window at all; only then are hosts told that the plug-in has an
+  // editor. An editor that draws off screen only (tests, screenshots) answers false.
+  virtual bool CanOpenWindow() const = 0;
   // Opens the window inside the host's parent window (an X11 window id); answers success.
   virtual bool OpenWindow(void* parent) = 0;
   virtual void CloseWindow() = 0;
 };
+
+// The editor frame of this platform for an instance (width x height pixels, redrawn fps times a
+// second), or null when the library is built without an editor.
+std::unique_ptr<IPlugEditor> CreatePlatformEditor(IPlugBase* plug, int width, int height, int fps);

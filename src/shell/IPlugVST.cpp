@@ -288,8 +288,12 @@ void IPlugVST::ResizeEditor(int width, int height) {
 void IPlugVST::AttachEditor(IPlugEditor* editor) {
   PluginLock lock(PluginMutex());
   IPlugBase::AttachEditor(editor);
-  if (editor == nullptr) return;
-  effect_.flags |= effFlagsHasEditor;
+  if (editor == nullptr) {
+    effect_.flags &= ~effFlagsHasEditor;
+    return;
+  }
+  // An editor that cannot show a window is not announced; hosts would offer an empty one.
+  if (editor->CanOpenWindow()) effect_.flags |= effFlagsHasEditor;
   editorRect_.top = 0;
   editorRect_.left = 0;
   editorRect_.bottom = static_cast<std::int16_t>(std::clamp(editor->Height(), 0, 32767));

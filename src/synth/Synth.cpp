@@ -14,14 +14,24 @@ Synth::Synth(const PluginInfo& info, HostCallback host)
     : IPlugVST(info, host), midiQueue_(MidiEventQueue::kInitialCapacity, MidiEventQueue::kInitialCapacity) {
   controllerMap_.fill(-1);
   controlInterval_ = static_cast<int>(std::trunc(SampleRate())) / 1000;
+  editor_ = CreatePlatformEditor(this, kEditorWidth, kEditorHeight, kEditorFrameRate);
   // A missing file is created empty; its absence is not reported here.
   if (config_.Locate()) ReadConfiguration();
   mts_ = std::make_unique<MtsClient>();
 }
 
 Synth::~Synth() {
+  ReleaseEditor();
   // Deregisters from the MTS-ESP library before anything else goes.
   mts_.reset();
+}
+
+void Synth::ReleaseEditor() {
+  PluginLock lock(PluginMutex());
+  if (AttachedEditor() != nullptr) AttachEditor(nullptr);
+  // The learn switch is one of the editor's controls.
+  learnControl_ = nullptr;
+  editor_.reset();
 }
 
 void Synth::OnReset() {

@@ -33,9 +33,14 @@ class Synth : public IPlugVST {
   Synth(const PluginInfo& info, HostCallback host);
   ~Synth() override;
 
+  // The editor window: fixed size, redrawn up to 25 times a second.
+  static constexpr int kEditorWidth = 1127;
+  static constexpr int kEditorHeight = 776;
+  static constexpr int kEditorFrameRate = 25;
+
   // Virtual operations added by this layer, in slot order after IPlugBase's.
   virtual void CreateEditor() {}                                   // 43
-  virtual IPlugEditor* GetEditor() { return editor_; }            // 44
+  virtual IPlugEditor* GetEditor() { return editor_.get(); }      // 44
   virtual void SilenceAllVoices() {}                               // 45
   virtual void LoadStartupOrFactoryBank();                         // 46
   virtual void CreateParameters() {}                               // 47
@@ -145,8 +150,13 @@ class Synth : public IPlugVST {
   MidiEventQueue midiQueue_;
   HeldNoteMap heldNotes_;
 
-  // The editor object; set by the editor work when the frame exists.
-  IPlugEditor* editor_ = nullptr;
+  // Detaches and destroys the editor object; the product class does this first in its destructor,
+  // so that the frame and its controls go before the engine they show.
+  void ReleaseEditor();
+
+  // The editor object (the platform's graphics frame), created by the constructor; null when the
+  // library is built without an editor.
+  std::unique_ptr<IPlugEditor> editor_;
 
   int clipboardProgram_ = -1;
   ChunkBuffer clipboard_;

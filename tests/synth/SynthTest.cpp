@@ -6,6 +6,7 @@
 
 #include "engine/ParameterTable.h"
 #include "engine/Tarvolin.h"
+#include "shell/IPlugEditor.h"
 
 namespace {
 
@@ -60,7 +61,15 @@ TEST_F(SynthLayer, InitialState) {
   EXPECT_FALSE(plug.IgnoreProgramChange());
   EXPECT_FALSE(plug.LearnArmed());
   for (int entry : plug.ControllerMap()) EXPECT_EQ(entry, -1);
+#if TARVOLIN_WITH_EDITOR
+  // The frame exists from construction on and is attached, at the window's size.
+  ASSERT_NE(plug.GetEditor(), nullptr);
+  EXPECT_EQ(plug.AttachedEditor(), plug.GetEditor());
+  EXPECT_EQ(plug.GetEditor()->Width(), 1127);
+  EXPECT_EQ(plug.GetEditor()->Height(), 776);
+#else
   EXPECT_EQ(plug.GetEditor(), nullptr);
+#endif
 }
 
 TEST_F(SynthLayer, ActivationDeliversEveryParameter) {

@@ -292,12 +292,26 @@ TEST_F(Dispatcher, String2Parameter) {
   EXPECT_EQ(plug.Dispatch(effString2Parameter, 0, 0, nullptr), 1);
 }
 
-TEST_F(Dispatcher, NoEditorYet) {
+// The editor's frame exists (when the library is built with one) but it has no window to show yet:
+// hosts get its size, are not told of an editor and cannot open one.
+TEST_F(Dispatcher, EditorWithoutAWindow) {
   ERect* rect = nullptr;
+#if TARVOLIN_WITH_EDITOR
+  EXPECT_EQ(plug.Dispatch(effEditGetRect, 0, 0, &rect), 1);
+  ASSERT_NE(rect, nullptr);
+  EXPECT_EQ(rect->left, 0);
+  EXPECT_EQ(rect->top, 0);
+  EXPECT_EQ(rect->right, 1127);
+  EXPECT_EQ(rect->bottom, 776);
+  EXPECT_EQ(plug.Dispatch(effEditGetRect, 0, 0, nullptr), 0);
+  EXPECT_EQ(plug.Dispatch(effEditClose), 1);
+#else
   EXPECT_EQ(plug.Dispatch(effEditGetRect, 0, 0, &rect), 0);
   EXPECT_EQ(rect, nullptr);
-  EXPECT_EQ(plug.Dispatch(effEditOpen, 0, 0, nullptr), 0);
   EXPECT_EQ(plug.Dispatch(effEditClose), 0);
+#endif
+  EXPECT_EQ(plug.effect()->flags & effFlagsHasEditor, 0);
+  EXPECT_EQ(plug.Dispatch(effEditOpen, 0, 0, nullptr), 0);
   EXPECT_EQ(plug.Dispatch(effEditIdle), 0);
   EXPECT_EQ(plug.Dispatch(effIdle), 0);
 }
