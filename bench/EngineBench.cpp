@@ -1,9 +1,13 @@
-// Cost of the whole engine: 64 voices of a heavy patch, and the instrument with no voice sounding.
+// Cost of the whole engine: 64 voices of a heavy patch with parts of it left out, a voice after linear
+// FM, every factory program with 16 held notes, and the instrument with no voice sounding.
 // "realtime" is audio seconds rendered per CPU second on one core; "ns/voice-sample" divides the CPU
 // time by the voices sounding and the samples rendered.
 
 #include <benchmark/benchmark.h>
 
+#include <time.h>
+
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -84,6 +88,12 @@ void Counters(benchmark::State& state, double voices) {
   }
 }
 
+double ThreadCpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
 void RenderLoop(benchmark::State& state, Tarvolin& plug) {
   std::vector<double> left(kBlock), right(kBlock);
   double* outs[2] = {left.data(), right.data()};
@@ -93,41 +103,160 @@ void RenderLoop(benchmark::State& state, Tarvolin& plug) {
   }
 }
 
-void BM_HeavyPatch64Voices(benchmark::State& state) {
-  auto plug = MakeInstrument();
-  HeavyPatch(*plug);
-  const int x = static_cast<int>(state.range(0));
-  using namespace param;
-  if (x & 1) Set(*plug, kLinearFm2Depth, 0);
-  if (x & 2) { Set(*plug, kFilterEgIntensity, 0); Set(*plug, kFilterCfmSource, 0); }
-  if (x & 4) { Set(*plug, kOsc2On, 0); Set(*plug, kOsc3On, 0); Set(*plug, kOsc1On, 0);}
-  if (x & 8) { Set(*plug, kHardSync2, 0); }
-  if (x & 16) { Set(*plug, kAmByOsc2, 0.2); }
-  for (int k = 0; k < 64; ++k) {
+// What is left out of the heavy patch, so that the cost of each part shows by difference.
+enum Leave : int {
+  kFull = 0,
+  kNoLinearFm = 1,
+  kNoFilterModulation = 2,
+  kNoOscillators = 4,
+  kNoHardSync = 8,
+  kAmByOsc2 = 16,  // adds oscillator 2's AM of oscillator 1
+};
+
+void HoldNotes(Tarvolin& plug, int count, int first, int spacing) {
+  for (int k = 0; k < count; ++k) {
     MidiMessage m;
     m.status = 0x90;
-    m.data1 = static_cast<std::uint8_t>(30 + k);
+    m.data1 = static_cast<std::uint8_t>(first + k * spacing);
     m.data2 = 100;
-    plug->HandleMidiMessage(m);
+    plug.HandleMidiMessage(m);
   }
+}
+
+int SoundingVoices(const Tarvolin& plug) {
+  int sounding = 0;
+  for (int i = 0; i < 64; ++i) sounding += plug.GetVoice(i).Active() ? 1 : 0;
+  return sounding;
+}
+
+void BM_HeavyPatch64Voices(benchmark::State& state, int leave) {
+  auto plug = MakeInstrument();
+  HeavyPatch(*plug);
+  using namespace param;
+  if (leave & kNoLinearFm) Set(*plug, kLinearFm2Depth, 0);
+  if (leave & kNoFilterModulation) {
+    Set(*plug, kFilterEgIntensity, 0);
+    Set(*plug, kFilterCfmSource, 0);
+  }
+  if (leave & kNoOscillators) {
+    Set(*plug, kOsc1On, 0);
+    Set(*plug, kOsc2On, 0);
+    Set(*plug, kOsc3On, 0);
+  }
+  if (leave & kNoHardSync) Set(*plug, kHardSync2, 0);
+  if (leave & kAmByOsc2) Set(*plug, kAmByOsc2, 0.2);
+  HoldNotes(*plug, 64, 30, 1);
   std::vector<double> left(kBlock), right(kBlock);
   double* outs[2] = {left.data(), right.data()};
   for (int b = 0; b < 40; ++b) plug->ProcessBuffersDouble(nullptr, outs, kBlock);  // past the attacks
-  int sounding = 0;
-  for (int i = 0; i < 64; ++i) sounding += plug->GetVoice(i).Active() ? 1 : 0;
-  if (sounding != 64) state.SkipWithError("not all voices sound");
+  if (SoundingVoices(*plug) != 64) state.SkipWithError("not all voices sound");
   RenderLoop(state, *plug);
   Counters(state, 64);
 }
-BENCHMARK(BM_HeavyPatch64Voices)->Unit(benchmark::kMillisecond)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Arg(4)->Arg(6)->Arg(8)->Arg(16)->Arg(31);
+BENCHMARK_CAPTURE(BM_HeavyPatch64Voices, full, kFull)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_HeavyPatch64Voices, no_linear_fm, kNoLinearFm)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_HeavyPatch64Voices, no_filter_modulation, kNoFilterModulation)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_HeavyPatch64Voices, no_linear_fm_no_filter_modulation, kNoLinearFm | kNoFilterModulation)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_HeavyPatch64Voices, oscillators_off, kNoOscillators)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_HeavyPatch64Voices, oscillators_off_no_filter_modulation, kNoOscillators | kNoFilterModulation)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_HeavyPatch64Voices, no_hard_sync, kNoHardSync)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_HeavyPatch64Voices, am_by_osc2, kAmByOsc2)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_HeavyPatch64Voices, bare, kNoLinearFm | kNoFilterModulation | kNoOscillators | kNoHardSync | kAmByOsc2)
+    ->Unit(benchmark::kMillisecond);
 
-void BM_NoVoiceSounding(benchmark::State& state) {
+// A voice whose oscillator was driven by linear FM and then no longer is costs what a fresh voice
+// costs: the FM smoother comes to rest. Compare the two cases; they should be within 10 %.
+void BM_VoiceAfterLinearFm(benchmark::State& state, bool fmUsedBefore) {
+  auto plug = MakeInstrument();
+  using namespace param;
+  Set(*plug, kNumberOfVoices, 3);  // 8
+  Set(*plug, kAmpEgSustain, 1.0);
+  if (fmUsedBefore) Set(*plug, kLinearFm2Depth, 0.5);
+  HoldNotes(*plug, 8, 48, 3);
+  std::vector<double> left(kBlock), right(kBlock);
+  double* outs[2] = {left.data(), right.data()};
+  for (int b = 0; b < 8; ++b) plug->ProcessBuffersDouble(nullptr, outs, kBlock);
+  Set(*plug, kLinearFm2Depth, 0.0);
+  // Long enough for the smoother's decay to end, whichever way it ends.
+  for (int b = 0; b < 400; ++b) plug->ProcessBuffersDouble(nullptr, outs, kBlock);
+  if (SoundingVoices(*plug) != 8) state.SkipWithError("not all voices sound");
+  RenderLoop(state, *plug);
+  Counters(state, 8);
+}
+BENCHMARK_CAPTURE(BM_VoiceAfterLinearFm, fresh, false)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_VoiceAfterLinearFm, after_fm, true)->Unit(benchmark::kMicrosecond);
+
+// Each factory program with 16 held notes (at least 16 voices), and the median over all of them.
+double g_programCost[64] = {};
+
+void BM_FactoryProgram(benchmark::State& state) {
+  const int program = static_cast<int>(state.range(0));
+  auto plug = std::make_unique<Tarvolin>(nullptr);
+  plug->ChangeSampleRate(kRate);
+  plug->ChangeBlockSize(kBlock);
+  plug->OnReset();
+  plug->OnActivation(true);
+  plug->PrepareProgramToPlay(program);
+  if (!plug->RecallProgram(program)) {
+    state.SkipWithError("program not recalled");
+    return;
+  }
+  state.SetLabel(plug->ProgramName(program));
+  // Voice counts 1, 2, 4, 8, 16, 32, 64 by index.
+  if (plug->GetParam(param::kNumberOfVoices)->Value() < 4) Set(*plug, param::kNumberOfVoices, 4);
+  HoldNotes(*plug, 16, 40, 2);
+  std::vector<double> left(kBlock), right(kBlock);
+  double* outs[2] = {left.data(), right.data()};
+  for (int b = 0; b < 8; ++b) plug->ProcessBuffersDouble(nullptr, outs, kBlock);
+  double voiceSamples = 0.0;
+  const double began = ThreadCpuSeconds();
+  for (auto _ : state) {
+    for (int b = 0; b < kBlocksPerIteration; ++b) {
+      plug->ProcessBuffersDouble(nullptr, outs, kBlock);
+      voiceSamples += static_cast<double>(SoundingVoices(*plug)) * kBlock;
+    }
+    benchmark::DoNotOptimize(left.data());
+  }
+  const double spent = ThreadCpuSeconds() - began;
+  const double samples = static_cast<double>(state.iterations()) * kBlock * kBlocksPerIteration;
+  state.counters["realtime"] = benchmark::Counter(samples / kRate, benchmark::Counter::kIsRate);
+  state.counters["voices"] = voiceSamples / samples;
+  if (voiceSamples > 0.0) {
+    state.counters["ns/voice-sample"] =
+        benchmark::Counter(voiceSamples * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  }
+  // The same figure, kept for the median.
+  g_programCost[program] = voiceSamples > 0.0 ? spent * 1e9 / voiceSamples : -1.0;
+}
+BENCHMARK(BM_FactoryProgram)->DenseRange(0, 63)->Unit(benchmark::kMillisecond);
+
+// Runs after the 64 programs (in the same process, in registration order) and reports their median.
+void BM_FactoryProgramMedian(benchmark::State& state) {
+  std::vector<double> costs;
+  for (double c : g_programCost) {
+    if (c > 0.0) costs.push_back(c);
+  }
+  for (auto _ : state) benchmark::DoNotOptimize(costs.data());
+  if (costs.size() != 64) {
+    state.SkipWithError("run together with every BM_FactoryProgram case");
+    return;
+  }
+  std::sort(costs.begin(), costs.end());
+  state.counters["median ns/voice-sample"] = (costs[31] + costs[32]) * 0.5;
+  state.counters["slowest ns/voice-sample"] = costs.back();
+}
+BENCHMARK(BM_FactoryProgramMedian)->Iterations(1);
+
+void BM_NoVoiceSounding(benchmark::State& state, bool chorus) {
   auto plug = MakeInstrument();
   Set(*plug, param::kNumberOfVoices, 6);
-  Set(*plug, param::kChorusOn, 0);
+  Set(*plug, param::kChorusOn, chorus ? 1 : 0);
   RenderLoop(state, *plug);
   Counters(state, 0);
 }
-BENCHMARK(BM_NoVoiceSounding)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_NoVoiceSounding, chorus_off, false)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_NoVoiceSounding, chorus_on, true)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

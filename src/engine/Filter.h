@@ -21,6 +21,15 @@ class Filter {
   // True while the section holds nothing: an input of 0 then gives exactly 0 and leaves it so.
   bool IsSilent() const { return x1_ == 0.0 && x2_ == 0.0 && y1_ == 0.0 && y2_ == 0.0; }
 
+  // For a section fed silence: once what is left of its decay is below threshold, it is put at rest
+  // (exactly 0). Left alone, a decay in round-to-nearest arithmetic ends in subnormal numbers, or
+  // hovers at the smallest of them for ever, and each later step then costs many times the normal.
+  TARVOLIN_FORCE_INLINE void SettleBelow(double threshold) {
+    if (x1_ == 0.0 && x2_ == 0.0 && y1_ < threshold && y1_ > -threshold && y2_ < threshold && y2_ > -threshold) {
+      y1_ = y2_ = 0.0;
+    }
+  }
+
   double Omega() const { return omega_; }
   double Q() const { return q_; }
   double SampleRate() const { return sampleRate_; }

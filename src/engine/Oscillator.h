@@ -26,6 +26,9 @@ class Oscillator {
  public:
   static constexpr std::int32_t kPhaseCycle = 1 << 27;
   static constexpr std::int32_t kPhaseMask = kPhaseCycle - 1;
+  // Below this the FM smoother's decay moves the read position by far less than half a phase step
+  // (2^-28 of a cycle) however it continues, so the smoother is put at rest there.
+  static constexpr double kFmRest = 1e-12;
 
   Oscillator();
 
@@ -175,6 +178,7 @@ TARVOLIN_FORCE_INLINE double Oscillator::Render(double fmInput) {
     if (fmInput != 0.0 || !fmSmoother_.IsSilent()) {
       const double y = fmSmoother_.Process(fmInput);
       offset = RoundHalfAwayToInt32(y * static_cast<double>(kPhaseCycle));
+      if (fmInput == 0.0) fmSmoother_.SettleBelow(kFmRest);
     }
     const std::uint32_t index =
         ((static_cast<std::uint32_t>(phase_) + static_cast<std::uint32_t>(offset)) >> 16) & 2047u;
@@ -240,6 +244,7 @@ TARVOLIN_FORCE_INLINE double Oscillator::RenderPrepared(double fmInput, bool smo
     if (smoothFm && (fmInput != 0.0 || !fmSmoother_.IsSilent())) {
       const double y = fmSmoother_.Process(fmInput);
       offset = RoundHalfAwayToInt32(y * static_cast<double>(kPhaseCycle));
+      if (fmInput == 0.0) fmSmoother_.SettleBelow(kFmRest);
     }
     const std::uint32_t index =
         ((static_cast<std::uint32_t>(phase_) + static_cast<std::uint32_t>(offset)) >> 16) & 2047u;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "shell/DenormalGuard.h"
 #include "shell/IPlugEditor.h"
 #include "shell/PresetFile.h"
 #include "shell/TextFormat.h"
@@ -385,6 +386,7 @@ void IPlugBase::RenderPiece(int frames) {
 
 void IPlugBase::ProcessBuffersFloat(float** inputs, float** outputs, int frames, bool accumulate) {
   PluginLock lock(mutex_);
+  const DenormalGuard denormals;
   for (int done = 0; done < frames;) {
     const int n = std::min(frames - done, blockSize_);
     int host = 0;
@@ -433,6 +435,7 @@ void IPlugBase::ProcessBuffersFloat(float** inputs, float** outputs, int frames,
 
 void IPlugBase::ProcessBuffersDouble(double** inputs, double** outputs, int frames) {
   PluginLock lock(mutex_);
+  const DenormalGuard denormals;
   for (int done = 0; done < frames;) {
     const int n = std::min(frames - done, blockSize_);
     int host = 0;

@@ -387,6 +387,24 @@ TEST_F(OscillatorFixture, LinearFmShiftsTheReadPositionAndIgnoresNaN) {
     ASSERT_EQ(a, b) << i;
     ASSERT_TRUE(std::isfinite(b));
   }
+  // When the FM input stops, the smoother comes to rest at exactly 0 (not hovering on subnormal
+  // numbers, whatever the floating-point mode) while the read position has already stopped moving.
+  EXPECT_FALSE(clean.FmSmootherAtRest());
+  Oscillator plain;
+  plain.SetTable(&table);
+  plain.ControlTick(kNote69, 0.0);
+  for (int i = 0; i < 2000; ++i) plain.Render(0.0);
+  int settled = -1;
+  for (int i = 0; i < 20000; ++i) {
+    const double fromFm = clean.Render(0.0);
+    const double without = plain.Render(0.0);
+    if (i >= 400) {
+      ASSERT_EQ(fromFm, without) << "sample " << i << " after the FM input stopped";
+    }
+    if (settled < 0 && clean.FmSmootherAtRest()) settled = i;
+  }
+  EXPECT_GE(settled, 0);
+  EXPECT_LT(settled, 2000);
 }
 
 TEST_F(OscillatorFixture, SampleRateChangeStopsThePhaseAndRetunes) {

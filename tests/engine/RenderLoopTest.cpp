@@ -7,6 +7,11 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <vector>
+
+#if defined(__SSE__) || defined(__x86_64__)
+#include <xmmintrin.h>
+#endif
 
 #include "EngineHarness.h"
 #include "engine/NoiseSource.h"
@@ -206,6 +211,50 @@ TEST(RenderLoop, ChorusDelaySpansTwoAndAHalfToTwentyMilliseconds) {
   }
   EXPECT_NEAR(shortest, 0.0025 * 44100.0, 4.0);
   EXPECT_NEAR(longest, 0.02 * 44100.0, 4.0);
+}
+
+// After the last note the chorus's lines and filters decay; in a host that leaves flush-to-zero
+// off, that decay must still end at zero rather than in subnormal numbers (slow on every processor
+// and passed on to the host). The host's floating-point mode, flags included, is as it was after
+// each audio call: other plug-ins share the thread.
+TEST(RenderLoop, AnIdleChorusPutsOutNoSubnormalsAndTheHostsFloatingPointModeIsKept) {
+  Harness h;
+  h.Set(kChorusOn, 1);
+  h.Set(kChorusFeedback, 0.6);
+  h.Set(kLinearFm2Depth, 0.5);
+  h.Set(kAmpEgRelease, 0.05);
+  h.NoteOn(0, 60);
+  h.Render(4410);
+  h.NoteOff(0, 60);
+  h.Render(44100);
+  ASSERT_FALSE(h.plug->GetVoice(0).Active());
+#if defined(__SSE__) || defined(__x86_64__)
+  // Flush-to-zero and denormals-are-zero off (as many hosts leave them), a sticky inexact flag set.
+  const unsigned host = (_mm_getcsr() & ~0x8040u) | 0x0020u;
+  _mm_setcsr(host);
+#endif
+  std::vector<float> floatLeft(512), floatRight(512);
+  int subnormal = 0;
+  for (int b = 0; b < 8; ++b) {
+    const Stereo out = h.Render(512);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+      subnormal += std::fpclassify(out.left[i]) == FP_SUBNORMAL ? 1 : 0;
+      subnormal += std::fpclassify(out.right[i]) == FP_SUBNORMAL ? 1 : 0;
+    }
+    float* outs[2] = {floatLeft.data(), floatRight.data()};
+    h.plug->ProcessBuffersFloat(nullptr, outs, 512, false);
+    for (int i = 0; i < 512; ++i) {
+      subnormal += std::fpclassify(floatLeft[static_cast<std::size_t>(i)]) == FP_SUBNORMAL ? 1 : 0;
+      subnormal += std::fpclassify(floatRight[static_cast<std::size_t>(i)]) == FP_SUBNORMAL ? 1 : 0;
+    }
+#if defined(__SSE__) || defined(__x86_64__)
+    ASSERT_EQ(_mm_getcsr(), host) << "block " << b;
+#endif
+  }
+  EXPECT_EQ(subnormal, 0);
+#if defined(__SSE__) || defined(__x86_64__)
+  _mm_setcsr(host & ~0x0020u);
+#endif
 }
 
 // The chorus's 7 kHz band filter and the 2 kHz FM smoother have no design at or above half the
