@@ -69,6 +69,20 @@ class ProcessWait : public XcbModal {
   bool aborted_ = false;
 };
 
+// Waits a while for a program that needs no answer but its exit, the editor painted meanwhile.
+class ExitWait : public XcbModal {
+ public:
+  ExitWait(DesktopProcess& process, std::chrono::steady_clock::time_point until) : process_(process), until_(until) {}
+  bool HandleEvent(const xcb_generic_event_t*) override { return false; }
+  bool Done() const override { return aborted_ || process_.Poll() || std::chrono::steady_clock::now() >= until_; }
+  void Abort() override { aborted_ = true; }
+
+ private:
+  DesktopProcess& process_;
+  std::chrono::steady_clock::time_point until_;
+  bool aborted_ = false;
+};
+
 }  // namespace
 
 IGraphicsX11::IGraphicsX11(IPlugBase* plug, int width, int height, int fps) : IGraphics(plug, width, height, fps) {}
@@ -592,10 +606,15 @@ bool IGraphicsX11::LaunchWebPage(const char* url) {
   DesktopProcess opener;
   if (!opener.Start({"xdg-open", url}, false)) return false;
   const auto until = Clock::now() + std::chrono::milliseconds(kOpenerWaitMs);
-  while (Clock::now() < until) {
-    if (opener.Poll()) return opener.ExitStatus() == 0;
+  if (display_ != nullptr && window_ != 0) {
+    ExitWait wait(opener, until);
+    RunModal(wait, display_, 0);
+  }
+  while (opener.Running() && Clock::now() < until) {
+    if (opener.Poll()) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
+  if (!opener.Running()) return opener.ExitStatus() == 0;
   // Still running (a browser started in the foreground): it is taken as opened and reaped later.
   opener.Detach();
   return true;
