@@ -140,8 +140,9 @@ class X11Editor : public ::testing::Test {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
       }
       const xcb_window_t w = frame().ModalWindow();
-      // Mapped (and focused, where it takes the focus) before the user acts.
-      std::this_thread::sleep_for(std::chrono::milliseconds(120));
+      // Shown (and focused, where it takes the focus) before the user acts.
+      if (w != 0) host_->WaitUntilReady(w);
+      std::this_thread::sleep_for(std::chrono::milliseconds(30));
       action(w);
     });
   }
@@ -183,7 +184,8 @@ TEST(X11EditorWindow, OpensInTheHostWindowPaintsTheSurfaceAndCloses) {
     });
     EXPECT_TRUE(shown) << round;
     EXPECT_EQ(Dispatch(e, effEditClose), 1);
-    EXPECT_FALSE(host->IsWindow(w));
+    // Gone once the server has carried out the close (another client's requests may come first).
+    EXPECT_TRUE(Until([] {}, [&] { return !host->IsWindow(w); }));
     EXPECT_EQ(frame->WindowId(), 0u);
   }
 }
@@ -262,6 +264,12 @@ TEST(X11EditorWindow, OpensAndClosesAThousandTimesWhileAudioRenders) {
   EXPECT_EQ(opened, 1000);
   EXPECT_GT(blocks.load(), 0);
   // Every window went with its close.
+  Until([] {}, [&] {
+    auto* t = xcb_query_tree_reply(host->Connection(), xcb_query_tree(host->Connection(), host->Window()), nullptr);
+    const bool empty = t != nullptr && t->children_len == 0;
+    std::free(t);
+    return empty;
+  });
   auto* tree = xcb_query_tree_reply(host->Connection(), xcb_query_tree(host->Connection(), host->Window()), nullptr);
   ASSERT_NE(tree, nullptr);
   EXPECT_EQ(tree->children_len, 0);
@@ -522,7 +530,7 @@ TEST_F(X11Editor, TextEntryCommitsOrCancelsOnTheNextTickAndGoesWithTheWindow) {
   const xcb_window_t old = frame().WindowId();
   frame().CloseEditorWindow();
   EXPECT_FALSE(frame().TextEntryOpen());
-  EXPECT_FALSE(host_->IsWindow(old));
+  EXPECT_TRUE(Until([] {}, [&] { return !host_->IsWindow(old); }));
   ASSERT_NE(frame().OpenEditorWindow(host_->ParentHandle()), nullptr);
   Log().clear();
   frame().OpenTextEntry(editor_->a, style, IBounds(100, 100, 200, 120), "5");
@@ -608,11 +616,13 @@ TEST_F(X11Editor, TheDrawnFileChooserOpensAndSavesWithTheDefaultExtension) {
     host_->Type("a");
     host_->Key(0xff0d);
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-    while (frame().ModalWindow() == chooser && std::chrono::steady_clock::now() < end) {
+    // The chooser steps aside (no modal window for a moment) and the question comes up.
+    while ((frame().ModalWindow() == chooser || frame().ModalWindow() == 0) && std::chrono::steady_clock::now() < end) {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    seen.push_back(frame().ModalWindow() != chooser && frame().ModalWindow() != 0 ? "asked" : "not asked");
-    std::this_thread::sleep_for(std::chrono::milliseconds(120));
+    const xcb_window_t question = frame().ModalWindow();
+    seen.push_back(question != chooser && question != 0 ? "asked" : "not asked");
+    if (question != 0) host_->WaitUntilReady(question);
     host_->Key('y');
   });
   frame().AskForFile(name, 1, folder, "fxp");

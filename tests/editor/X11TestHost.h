@@ -93,6 +93,22 @@ class X11TestHost {
     std::free(t);
     return out;
   }
+  // Waits until window w is shown and, unless it places itself (a menu, which grabs the keyboard
+  // instead), has the keyboard focus.
+  void WaitUntilReady(xcb_window_t w, int ms = 3000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+      auto* a = xcb_get_window_attributes_reply(c_, xcb_get_window_attributes(c_, w), nullptr);
+      const bool shown = a != nullptr && a->map_state == XCB_MAP_STATE_VIEWABLE;
+      const bool placesItself = a != nullptr && a->override_redirect != 0;
+      std::free(a);
+      auto* f = xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr);
+      const bool focused = f != nullptr && f->focus == w;
+      std::free(f);
+      if (shown && (placesItself || focused)) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  }
   xcb_window_t TransientFor(xcb_window_t w) {
     auto* p = xcb_get_property_reply(c_, xcb_get_property(c_, 0, w, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 0, 1), nullptr);
     xcb_window_t owner = 0;
