@@ -188,6 +188,26 @@ TEST(X11EditorWindow, OpensInTheHostWindowPaintsTheSurfaceAndCloses) {
     EXPECT_TRUE(Until([] {}, [&] { return !host->IsWindow(w); }));
     EXPECT_EQ(frame->WindowId(), 0u);
   }
+  // Opened again without a close: the first window goes, the second takes its place.
+  ASSERT_EQ(Dispatch(e, effEditOpen, 0, host->ParentHandle()), 1);
+  auto* frame = dynamic_cast<IGraphicsX11*>(IGraphics::FromEditor(plug.GetEditor()));
+  const xcb_window_t first = frame->WindowId();
+  const std::uint32_t v[] = {40, 30};
+  xcb_configure_window(host->Connection(), first, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, v);
+  host->Sync();
+  ASSERT_EQ(Dispatch(e, effEditOpen, 0, host->ParentHandle()), 1);
+  // (The server may hand the new connection the old one's window ids.)
+  const xcb_window_t second = frame->WindowId();
+  const auto children = [&] {
+    auto* t = xcb_query_tree_reply(host->Connection(), xcb_query_tree(host->Connection(), host->Window()), nullptr);
+    const int n = t != nullptr ? t->children_len : -1;
+    std::free(t);
+    return n;
+  };
+  EXPECT_TRUE(Until([] {}, [&] { return children() == 1; }));
+  EXPECT_EQ(host->ParentOf(second), host->Window());
+  EXPECT_EQ(host->Geometry(second), (std::vector<int>{40, 30, 1127, 776}));
+  EXPECT_EQ(Dispatch(e, effEditClose), 1);
 }
 
 TEST(X11EditorWindow, WithoutADisplayOrAWindowToOpenInTheInstanceKeepsPlaying) {
