@@ -3,6 +3,7 @@
 // through the frame's event entry points, without a display.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -624,4 +625,69 @@ TEST_F(EditorControls, ScreenshotsShowTheProgramsValuesAndRepeatExactly) {
   std::fclose(f);
   EXPECT_EQ(std::memcmp(signature, "\x89PNG\r\n\x1a\n", 8), 0);
   std::remove(path.c_str());
+}
+
+// The host automates and the audio thread plays (notes, a controller being learnt) while the
+// user-interface thread draws and clicks: the controls end as the parameters and the learn state
+// end, and nothing is read or written by two threads at once (this runs under ThreadSanitizer).
+TEST(EditorConcurrency, TheEditorFollowsTheAudioAndAutomationThreads) {
+  const GraphicsFactory previous = SetGraphicsFactory(&CreateOffscreenGraphics);
+  {
+    Tarvolin plug(nullptr);
+    auto* frame = dynamic_cast<IGraphicsOffscreen*>(IGraphics::FromEditor(plug.GetEditor()));
+    auto* editor = dynamic_cast<TarvolinEditor*>(plug.EditorControls());
+    ASSERT_NE(editor, nullptr);
+    frame->AllowVirtualWindow(true);
+    ASSERT_TRUE(frame->OpenWindow(nullptr));
+    AEffect* e = plug.GetAEffect();
+    e->dispatcher(e, effMainsChanged, 0, 1, nullptr, 0.0f);
+    std::atomic<bool> stop{false};
+    std::thread automation([&] {
+      for (int k = 0; k < 400; ++k) {
+        e->setParameter(e, param::kMg1SyncToHost, static_cast<float>(k % 2));
+        e->setParameter(e, param::kUnisonMode, static_cast<float>((k / 3) % 2));
+        e->setParameter(e, param::kFilterCutoff, static_cast<float>(k % 17) / 16.0f);
+      }
+      e->setParameter(e, param::kMg1SyncToHost, 1.0f);
+      e->setParameter(e, param::kUnisonMode, 1.0f);
+    });
+    std::thread audio([&] {
+      std::vector<float> left(128), right(128);
+      float* outs[2] = {left.data(), right.data()};
+      for (int k = 0; !stop.load() || k < 200; ++k) {
+        VstMidiEvent m{};
+        m.type = kVstMidiType;
+        m.byteSize = sizeof m;
+        const bool cc = k % 3 == 0;
+        m.midiData[0] = static_cast<char>(cc ? 0xB0 : (k % 2 ? 0x90 : 0x80));
+        m.midiData[1] = static_cast<char>(cc ? 21 : 60);
+        m.midiData[2] = static_cast<char>(cc ? k % 128 : 100);
+        VstEvents events{};
+        events.numEvents = 1;
+        events.events[0] = reinterpret_cast<VstEvent*>(&m);
+        e->dispatcher(e, effProcessEvents, 0, 0, &events, 0.0f);
+        e->processReplacing(e, nullptr, outs, 128);
+      }
+    });
+    const IBounds learn = IBounds(810, 732, 858, 756);
+    IMouseState left;
+    left.L = true;
+    for (int k = 0; k < 300; ++k) {
+      if (k % 10 == 0 && editor->LearnSwitch()->Value() == 0.0) {
+        frame->OnMouseDown(learn.L + 4, learn.T + 4, left);
+        frame->OnMouseUp(learn.L + 4, learn.T + 4, left);
+      }
+      frame->Tick();
+      plug.OnHostIdle();
+    }
+    automation.join();
+    stop = true;
+    audio.join();
+    for (int k = 0; k < 3; ++k) frame->Tick();
+    EXPECT_TRUE(editor->FrequencyKnob(0)->IsHidden());
+    EXPECT_FALSE(editor->SyncRateKnob(0)->IsHidden());
+    EXPECT_TRUE(editor->UnisonButton(true)->Lit());
+    EXPECT_EQ(editor->LearnSwitch()->Value() > 0.0, plug.LearnArmed());
+  }
+  SetGraphicsFactory(previous);
 }
