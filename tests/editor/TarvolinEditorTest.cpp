@@ -517,6 +517,10 @@ TEST_F(EditorControls, ActionButtonsStepProgramsAndTheClipboardLightsPaste) {
   plug().SelectProgram(0);
   Click(-160);
   EXPECT_EQ(plug().CurrentProgram(), 1);
+  // The controls show the program stepped to.
+  for (int index : {param::kFilterCutoff, param::kChorusMix, param::kWaveShape2, param::kNumberOfVoices}) {
+    EXPECT_NEAR(ControlFor(index)->Value(), Normalised(index), 1e-9) << index;
+  }
   Click(-159);
   Click(-159);
   EXPECT_EQ(plug().CurrentProgram(), 63);
