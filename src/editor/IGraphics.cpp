@@ -137,14 +137,17 @@ void IGraphics::ApplyValue(int index, double normalised) {
 }
 
 void IGraphics::ApplyPendingValues() {
-  if (!anyPending_.exchange(false, std::memory_order_acquire)) return;
-  for (int i = 0; i < nPending_; ++i) {
-    PendingValue& slot = pending_[static_cast<std::size_t>(i)];
-    // A value stored after the flag was taken sets it again and is applied on the next call.
-    if (slot.waiting.exchange(false, std::memory_order_acquire)) {
-      ApplyValue(i, slot.value.load(std::memory_order_relaxed));
+  if (anyPending_.exchange(false, std::memory_order_acquire)) {
+    for (int i = 0; i < nPending_; ++i) {
+      PendingValue& slot = pending_[static_cast<std::size_t>(i)];
+      // A value stored after the flag was taken sets it again and is applied on the next call.
+      if (slot.waiting.exchange(false, std::memory_order_acquire)) {
+        ApplyValue(i, slot.value.load(std::memory_order_relaxed));
+      }
     }
   }
+  // After the values, so that the task sees the controls as the other threads left them.
+  if (handOverTask_ && handOverRequested_.exchange(false, std::memory_order_acquire)) handOverTask_();
 }
 
 void IGraphics::BindUserInterfaceThread() { uiThread_.store(std::this_thread::get_id(), std::memory_order_release); }
@@ -274,7 +277,11 @@ void IGraphics::Draw(const IBounds& rect) {
   drawBitmap_->SetClip(rect.L, rect.T, rect.R, rect.B);
   if (strict_) {
     for (auto& c : controls_) {
-      if (!c->IsHidden() && c->Rect().Overlaps(drawRect_)) c->Draw(*this);
+      if (!c->IsHidden() && c->Rect().Overlaps(drawRect_)) {
+        c->Draw(*this);
+        drawnArea_ = drawnArea_.Union(c->Rect().Intersect(drawRect_));
+        ++drawnControls_;
+      }
       c->MarkClean();
     }
   } else {

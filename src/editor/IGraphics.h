@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -185,8 +186,24 @@ class IGraphics : public IPlugEditor {
   // Makes the calling thread the user-interface thread; call with the plug-in lock held.
   void BindUserInterfaceThread();
   bool OnUserInterfaceThread() const;
-  // Applies values pushed from other threads to the controls (user-interface thread only).
+  // Applies values pushed from other threads to the controls (user-interface thread only), then
+  // runs the hand-over task when one was requested.
   void ApplyPendingValues();
+  // The editor's own hand-over: state other threads leave in atomics (a control to hide, a switch
+  // to turn off) is applied to the controls by task, on the user-interface thread at its next entry
+  // after RequestHandOver. Set once while the editor is built.
+  void SetHandOverTask(std::function<void()> task) { handOverTask_ = std::move(task); }
+  // Any thread; never waits.
+  void RequestHandOver() { handOverRequested_.store(true, std::memory_order_release); }
+
+  // The union of the rects drawn by Draw since the last ForgetDrawnArea, and how many controls drew
+  // in that time: what a repaint cost.
+  const IBounds& DrawnArea() const { return drawnArea_; }
+  int DrawnControlCount() const { return drawnControls_; }
+  void ForgetDrawnArea() {
+    drawnArea_ = IBounds();
+    drawnControls_ = 0;
+  }
 
  protected:
   // Opens url in the user's browser; answers success.
@@ -229,4 +246,8 @@ class IGraphics : public IPlugEditor {
   std::unique_ptr<PendingValue[]> pending_;
   std::atomic<bool> anyPending_{false};
   std::atomic<std::thread::id> uiThread_;
+  std::function<void()> handOverTask_;
+  std::atomic<bool> handOverRequested_{false};
+  IBounds drawnArea_;
+  int drawnControls_ = 0;
 };

@@ -57,7 +57,21 @@ Tarvolin::Tarvolin(HostCallback host) : Synth(Identity(), host), voices_(new Voi
   RecallProgram(0);
 }
 
-Tarvolin::~Tarvolin() { ReleaseEditor(); }
+Tarvolin::~Tarvolin() {
+  // The controls it keeps go with the frame.
+  productEditor_.reset();
+  ReleaseEditor();
+}
+
+void Tarvolin::CreateEditor() { productEditor_ = BuildProductEditor(*this); }
+
+void Tarvolin::OnHostIdle() {
+  if (productEditor_ != nullptr) productEditor_->OnHostIdle();
+}
+
+void Tarvolin::UpdateEditorForParameter(int index) {
+  if (productEditor_ != nullptr) productEditor_->UpdateForParameter(index);
+}
 
 void Tarvolin::CreateParameters() { CreateParameterTable(*this); }
 
@@ -138,6 +152,11 @@ void Tarvolin::InitCurrentProgram() {
   for (int i = 0; i < NParams(); ++i) {
     SetParameterFromEditor(i, GetParam(i)->NormalisedDefault());
     if (IPlugEditor* editor = AttachedEditor()) editor->SetParameterFromPlugin(i, GetParam(i)->GetNormalised(), true);
+  }
+  // Also where a value stayed as it was.
+  for (int index : {param::kUnisonMode, param::kWaveTable1, param::kWaveTable2, param::kWaveTable3,
+                    param::kMg1SyncToHost, param::kMg2SyncToHost, param::kVibratoSyncToHost}) {
+    UpdateEditorForParameter(index);
   }
   Tuning().SelectTuning(0);
   waveTables_.ClearSlots();
@@ -249,7 +268,6 @@ void Tarvolin::OnParameterChanged(int index) {
       unison_ = e != 0.0;
       DistributeDetune();
       DistributeSpread();
-      // The editor, once it exists, updates what depends on unison here.
       voicesToo = false;
       break;
     case kUnisonDetune:
@@ -330,7 +348,6 @@ void Tarvolin::OnParameterChanged(int index) {
       const auto g = static_cast<std::size_t>(index == kVibratoSyncToHost ? 2 : (index - kMg1SyncToHost) / 6);
       syncFlags_[g] = e != 0.0;
       generators_[g].SetSynced(syncFlags_[g]);
-      // The editor shows the sync rate or the frequency knob of this generator accordingly.
       voicesToo = false;
       break;
     }
@@ -346,6 +363,8 @@ void Tarvolin::OnParameterChanged(int index) {
       break;
   }
   if (voicesToo) TellVoices(index, e, n);
+  // The unison buttons, the wave-table displays and which of a generator's rate knobs shows.
+  UpdateEditorForParameter(index);
 }
 
 // ---- Program commands -------------------------------------------------------------------------

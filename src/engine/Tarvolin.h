@@ -7,6 +7,7 @@
 
 #include "engine/Chorus.h"
 #include "engine/ModulationGenerator.h"
+#include "engine/ProductEditor.h"
 #include "engine/TempoClocks.h"
 #include "engine/Voice.h"
 #include "synth/MidiEventQueue.h"
@@ -37,6 +38,15 @@ class Tarvolin : public Synth {
   void CreateParameters() override;
   // Parameter defaults, equal temperament, empty user wave tables; stored as "Init".
   void InitCurrentProgram() override;
+  // Builds the editor's controls into the frame (once, from the constructor).
+  void CreateEditor() override;
+  // Idle time of the editor: the oscillator indicators and the paste button.
+  void OnHostIdle() override;
+  // The editor side of a parameter change: the controls that depend on the parameter follow (the
+  // frequency / sync-rate pairs also while the window is closed).
+  void UpdateEditorForParameter(int index);
+  // The editor's controls, null without an editor.
+  ProductEditor* EditorControls() const { return productEditor_.get(); }
 
   // The program state (ProgramState.h).
   bool SerializeProgramState(ChunkBuffer& chunk) override;
@@ -132,6 +142,7 @@ class Tarvolin : public Synth {
   void TellVoicesTablesChanged(unsigned oscillators);
 
   WaveTableStore waveTables_;
+  std::unique_ptr<ProductEditor> productEditor_;
   std::unique_ptr<Voice[]> voices_;
   std::array<ModulationGenerator, 3> generators_;
   TempoClocks clocks_;

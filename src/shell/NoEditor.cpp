@@ -3,3 +3,7 @@
 #include "shell/IPlugEditor.h"
 
 std::unique_ptr<IPlugEditor> CreatePlatformEditor(IPlugBase*, int, int, int) { return nullptr; }
+
+#include "engine/ProductEditor.h"
+
+std::unique_ptr<ProductEditor> BuildProductEditor(Tarvolin&) { return nullptr; }

@@ -90,6 +90,8 @@ class Synth : public IPlugVST {
   void CopyProgram();
   // Answers false (and does nothing) when the clipboard is empty.
   bool PasteProgram();
+  // Whether a program has been copied (the clipboard belongs to the user-interface thread).
+  bool ClipboardHoldsProgram() const { return clipboardProgram_ >= 0; }
   void SelectProgram(int index);
 
   // Tuning commands of the editor's menus, likewise: the file is read and the tuning computed

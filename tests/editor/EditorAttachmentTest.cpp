@@ -71,12 +71,14 @@ TEST(EditorAttachment, AttachingPushesEveryValueAndTheDefaultsComeFirst) {
   Tarvolin plug(nullptr);
   IGraphicsOffscreen* frame = FrameOf(plug);
   ASSERT_NE(frame, nullptr);
-  ASSERT_EQ(frame->NControls(), param::kCount);
+  // The probes, after the background the editor put beneath them and before its own controls.
+  ASSERT_GE(frame->NControls(), param::kCount + 1);
   // Attached before the factory bank: every control's default is its parameter's default, and the
   // recall of program 0 then moved the values.
   int moved = 0;
   for (int i = 0; i < param::kCount; ++i) {
-    const IControl* c = frame->GetControl(i);
+    const IControl* c = frame->GetControl(i + 1);
+    ASSERT_EQ(c->ParamIdx(), i);
     EXPECT_NEAR(c->DefaultValue(), plug.GetParam(i)->NormalisedDefault(), 1e-9) << i;
     EXPECT_NEAR(c->Value(), plug.GetParam(i)->GetNormalised(), 1e-9) << i;
     if (std::abs(c->Value() - c->DefaultValue()) > 1e-6) ++moved;
@@ -86,7 +88,7 @@ TEST(EditorAttachment, AttachingPushesEveryValueAndTheDefaultsComeFirst) {
   // The host's automation, on this (the user-interface) thread, arrives at once.
   AEffect* e = plug.GetAEffect();
   e->setParameter(e, param::kVolume, 0.125f);
-  EXPECT_DOUBLE_EQ(frame->GetControl(param::kVolume)->Value(), 0.125);
+  EXPECT_DOUBLE_EQ(frame->GetControl(param::kVolume + 1)->Value(), 0.125);
   // From another thread (the audio thread playing a mapped controller), at the next tick.
   plug.SetControllerMapping(74, param::kFilterCutoff);
   std::thread audio([&] {
@@ -94,9 +96,9 @@ TEST(EditorAttachment, AttachingPushesEveryValueAndTheDefaultsComeFirst) {
     plug.ApplyController(cc);
   });
   audio.join();
-  EXPECT_NE(frame->GetControl(param::kFilterCutoff)->Value(), 1.0);
+  EXPECT_NE(frame->GetControl(param::kFilterCutoff + 1)->Value(), 1.0);
   frame->Tick();
-  EXPECT_DOUBLE_EQ(frame->GetControl(param::kFilterCutoff)->Value(), 1.0);
+  EXPECT_DOUBLE_EQ(frame->GetControl(param::kFilterCutoff + 1)->Value(), 1.0);
   // A double click restores the default and tells the engine.
   frame->OnMouseDoubleClick(param::kVolume, 0, IMouseState());
   EXPECT_NEAR(plug.GetParam(param::kVolume)->GetNormalised(), plug.GetParam(param::kVolume)->NormalisedDefault(), 1e-6);

@@ -1016,6 +1016,10 @@ def build(layout):
 
 def main(argv):
     args = argv[1:]
+    # An option where the output folder goes (--help) is a question, not a folder to fill.
+    if args and args[0].startswith('-') and args[0] not in ('--preview', '--layout'):
+        print(__doc__, file=sys.stderr if args[0] not in ('-h', '--help') else sys.stdout)
+        return 0 if args[0] in ('-h', '--help') else 2
     layout_path = editor_layout.DEFAULT_PATH
     if '--layout' in args:
         k = args.index('--layout')

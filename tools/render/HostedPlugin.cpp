@@ -45,11 +45,15 @@ bool HostedPlugin::Load(const std::string& path, std::string* error) {
     *error = path + " has no VST 2 entry point (VSTPluginMain or main)";
     return false;
   }
+  return Create(entry, path, error);
+}
+
+bool HostedPlugin::Create(PluginEntryProc entry, const std::string& what, std::string* error) {
   g_creating = this;
   effect_ = entry(&Callback);
   g_creating = nullptr;
   if (effect_ == nullptr || effect_->magic != kEffectMagic || effect_->dispatcher == nullptr) {
-    *error = path + " did not create a VST 2 plug-in";
+    *error = what + " did not create a VST 2 plug-in";
     effect_ = nullptr;
     return false;
   }

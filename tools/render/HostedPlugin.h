@@ -20,6 +20,9 @@ class HostedPlugin {
 
   // dlopen, entry point (VSTPluginMain, else main), check of the record.
   bool Load(const std::string& path, std::string* error);
+  // A plug-in linked into this program: its entry point is called as a loaded library's would be;
+  // what names it in messages.
+  bool Create(PluginEntryProc entry, const std::string& what, std::string* error);
   // effOpen, sample rate, block size.
   void Open(double sampleRate, int blockSize);
   // effMainsChanged(1) and effStartProcess; and back.

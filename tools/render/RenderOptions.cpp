@@ -136,6 +136,11 @@ const std::vector<OptionRow>& Rows() {
        Text(&RenderOptions::temperament)},
       {"--previews", "DIR", "render a short phrase of every program into DIR, with an index of levels",
        Text(&RenderOptions::previewsDir)},
+      {"--screenshot", "FILE", "draw the editor of the Tarvolin built into this tool, off screen, at the program "
+                               "and parameters given, into a PNG file (no plug-in needed)",
+       Text(&RenderOptions::screenshot)},
+      {"--hover", "INDEX", "with --screenshot: the pointer rests on the control of parameter INDEX",
+       Integer(&RenderOptions::hoverParameter, 0, 1 << 20)},
       {"--list-params", nullptr, "list the parameters with their display texts", Flag(&RenderOptions::listParameters)},
       {"--list-programs", nullptr, "list the programs", Flag(&RenderOptions::listPrograms)},
       {"--tail", "SECONDS", "time rendered after the last event (default 2)", Number(&RenderOptions::tailSeconds, 0, 600)},
@@ -208,7 +213,8 @@ bool ParseRenderOptions(int argc, const char* const* argv, RenderOptions* o, std
     }
   }
   if (o->help) return true;
-  if (o->plugin.empty()) {
+  // A screenshot draws the instrument built into the tool.
+  if (o->plugin.empty() && o->screenshot.empty()) {
     *error = "no plug-in given";
     return false;
   }
@@ -226,6 +232,7 @@ bool ParseRenderOptions(int argc, const char* const* argv, RenderOptions* o, std
 std::string RenderUsage() {
   std::string text =
       "usage: tarvolin-render PLUGIN.so [options]\n"
+      "       tarvolin-render --screenshot FILE.png [--program N] [--param P=V ...] [options]\n"
       "Loads a VST 2 instrument, plays MIDI through it and writes a WAV file. Programs, banks,\n"
       "wave tables and tunings are handed to the plug-in as a host hands them in.\n\n";
   for (const OptionRow& r : Rows()) {

@@ -43,6 +43,10 @@ struct RenderOptions {
   std::string temperament;
   // Folder for one preview per program of the loaded bank.
   std::string previewsDir;
+  // PNG file for a picture of the editor of the Tarvolin built into the tool (no plug-in needed).
+  std::string screenshot;
+  // With --screenshot: the parameter whose knob the pointer rests on (its value read-out shows).
+  int hoverParameter = -1;
   std::string hostVendor = "Stonemoor Music";
   std::string hostProduct = "tarvolin-render";
   bool quiet = false;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "BuiltInInstrument.h"
 #include "FxFiles.h"
 #include "HostedPlugin.h"
 #include "MidiSequence.h"
@@ -117,7 +118,13 @@ int Run(const RenderOptions& o) {
   HostedPlugin plug;
   plug.SetHostIdentity(o.hostVendor, o.hostProduct);
   std::string error;
-  if (!plug.Load(o.plugin, &error)) {
+  const bool builtIn = !o.screenshot.empty();
+  if (builtIn && !o.plugin.empty() && !o.quiet) {
+    std::fprintf(stderr, "note: --screenshot draws the Tarvolin built into this tool; %s is not loaded\n",
+                 o.plugin.c_str());
+  }
+  if (builtIn ? !plug.Create(&BuiltInInstrument::Create, "the built-in Tarvolin", &error)
+              : !plug.Load(o.plugin, &error)) {
     std::fprintf(stderr, "error: %s\n", error.c_str());
     return 1;
   }
@@ -172,6 +179,13 @@ int Run(const RenderOptions& o) {
   if (!ApplyParameters(plug, o)) return 1;
   if (o.listPrograms) ListPrograms(plug);
   if (o.listParameters) ListParameters(plug);
+  if (builtIn) {
+    if (!BuiltInInstrument::WriteScreenshot(plug.Effect(), o.screenshot, o.hoverParameter, &error)) {
+      std::fprintf(stderr, "error: %s\n", error.c_str());
+      return 1;
+    }
+    if (!o.quiet) std::printf("wrote %s\n", o.screenshot.c_str());
+  }
 
   RenderJob job;
   job.sampleRate = o.sampleRate;
@@ -206,7 +220,7 @@ int Run(const RenderOptions& o) {
       return 1;
     }
   } else if (o.listParameters || o.listPrograms || !o.previewsDir.empty() || !o.saveFxp.empty() ||
-             !o.saveFxb.empty()) {
+             !o.saveFxb.empty() || builtIn) {
     return SaveFiles(plug, o) ? 0 : 1;
   } else {
     std::fprintf(stderr, "error: nothing to play: give --midi FILE or --notes LIST\n");

@@ -81,4 +81,10 @@ TEST(RenderOptions, ProgramsBanksWaveTablesTuningsAndPreviews) {
   }
   EXPECT_FALSE(Parse({"p.so", "--wavetable", "2=a.wav", "--wavetable", "2=b.wav"}, &o, &error));
   EXPECT_FALSE(Parse({"p.so", "--tuning", "a.scl", "--temperament", "Just"}, &o, &error));
+  // A screenshot draws the instrument built into the tool: no plug-in needed.
+  ASSERT_TRUE(Parse({"--screenshot", "editor.png", "--program", "5", "--param", "Volume=0.5"}, &o, &error)) << error;
+  EXPECT_EQ(o.screenshot, "editor.png");
+  EXPECT_TRUE(o.plugin.empty());
+  EXPECT_EQ(o.program, 5);
+  EXPECT_FALSE(Parse({"--screenshot"}, &o, &error));
 }
