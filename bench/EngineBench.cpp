@@ -13,6 +13,7 @@
 
 #include "engine/ParameterTable.h"
 #include "engine/Tarvolin.h"
+#include "engine/VoiceLanes.h"
 
 namespace {
 
@@ -165,6 +166,21 @@ BENCHMARK_CAPTURE(BM_HeavyPatch64Voices, no_hard_sync, kNoHardSync)->Unit(benchm
 BENCHMARK_CAPTURE(BM_HeavyPatch64Voices, am_by_osc2, kAmByOsc2)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_HeavyPatch64Voices, bare, kNoLinearFm | kNoFilterModulation | kNoOscillators | kNoHardSync | kAmByOsc2)
     ->Unit(benchmark::kMillisecond);
+
+// The full heavy patch on each rendering path the processor runs (the others use the best).
+void BM_HeavyPatchOnPath(benchmark::State& state, VoiceLanes::Path path) {
+  if (!VoiceLanes::CanRun(path)) {
+    state.SkipWithError("this processor cannot run the path");
+    return;
+  }
+  const VoiceLanes::Path best = VoiceLanes::Current();
+  VoiceLanes::Force(path);
+  BM_HeavyPatch64Voices(state, kFull);
+  VoiceLanes::Force(best);
+}
+BENCHMARK_CAPTURE(BM_HeavyPatchOnPath, scalar, VoiceLanes::Path::kScalar)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_HeavyPatchOnPath, sse2, VoiceLanes::Path::kSse2)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_HeavyPatchOnPath, avx2, VoiceLanes::Path::kAvx2)->Unit(benchmark::kMillisecond);
 
 // A voice whose oscillator was driven by linear FM and then no longer is costs what a fresh voice
 // costs: the FM smoother comes to rest. Compare the two cases; they should be within 10 %.

@@ -5,6 +5,7 @@
 #include "engine/ModulationSource.h"
 #include "engine/NumericConversion.h"
 #include "engine/ParameterTable.h"
+#include "engine/VoiceLanes.h"
 
 namespace {
 
@@ -580,6 +581,10 @@ TARVOLIN_CPU_CLONES void Voice::RenderGroupOf(Voice* const* voices, double* __re
 
 void Voice::RenderGroup(Voice* const* voices, int voiceCount, double* left, double* right, int count,
                         const double* const* noise, int noiseStride) {
+  if (VoiceLanes::Current() != VoiceLanes::Path::kScalar) {
+    VoiceLanes::Render(voices, voiceCount, left, right, count, noise, noiseStride);
+    return;
+  }
   switch (voiceCount) {
     case 1:
       RenderGroupOf<1>(voices, left, right, count, noise, noiseStride);

@@ -119,6 +119,10 @@ class Voice {
   double KeyTrackOffset() const { return keyTrackOffset_; }
 
  private:
+  // Renders voices side by side with this record's own arithmetic.
+  friend class VoiceLanes;
+
+ private:
   static std::size_t Index3(int i) { return static_cast<std::size_t>(i < 0 ? 0 : (i > 2 ? 2 : i)); }
   static std::size_t Index4(int i) { return static_cast<std::size_t>(i < 0 ? 0 : (i > 3 ? 3 : i)); }
 
