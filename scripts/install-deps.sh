@@ -12,7 +12,7 @@ set -uo pipefail
 
 amd64_packages=(
   build-essential g++ g++-multilib cmake make pkg-config python3 file binutils
-  libfftw3-dev libpng-dev zlib1g-dev libsndfile1-dev libcurl4-openssl-dev
+  libfftw3-dev libpng-dev zlib1g-dev libsndfile1-dev libcurl4-openssl-dev libebur128-dev
   libcairo2-dev libfreetype-dev libfontconfig-dev
   googletest libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev

@@ -491,7 +491,13 @@ void Tarvolin::HandleMidiMessage(const MidiMessage& message) {
     case 12:
       // The live edits of the program left are not stored. The host hears of the new program from
       // its user-interface thread, so that its program name does not go stale.
-      if (!IgnoreProgramChange() && RecallProgram(m.data1)) ReportProgramChangeLater();
+      if (IgnoreProgramChange()) return;
+      if (const ProgramSlot* slot = GetProgram(m.data1); slot != nullptr && !slot->initialised && !IsOfflineRendering()) {
+        RecallProgramLater(m.data1);
+        return;
+      }
+      CancelProgramChangeLater();
+      if (RecallProgram(m.data1)) ReportProgramChangeLater();
       return;
     default:  // 10 poly pressure, 13 channel pressure, 14 pitch bend
       QueueMidi(m, true);

@@ -627,8 +627,10 @@ VstIntPtr IPlugVST::VSTDispatcher(AEffect* effect, std::int32_t opcode, std::int
   // answers comes from the user-interface thread, which may call the host back. Outside the lock,
   // so that a host answering with calls of its own waits for nothing.
   const bool audioCall = opcode == effProcessEvents || opcode == effProcessVarIo || opcode > effGetSpeakerArrangement;
-  if (!audioCall && plug->programChangePending_.exchange(false, std::memory_order_relaxed)) {
-    plug->ReportProgramChange();
+  if (!audioCall) {
+    const int recall = plug->deferredRecall_.exchange(-1, std::memory_order_relaxed);
+    if (recall >= 0 && plug->RecallProgram(recall)) plug->ReportProgramChangeLater();
+    if (plug->programChangePending_.exchange(false, std::memory_order_relaxed)) plug->ReportProgramChange();
   }
   return plug->Dispatch(opcode, index, value, ptr, opt);
 }

@@ -43,6 +43,11 @@ class IPlugVST : public IPlugBase {
   // Tells the host of a program change made on the audio thread (by MIDI) without calling it from
   // there: the host is told on its next dispatcher call from its user-interface thread.
   void ReportProgramChangeLater() { programChangePending_.store(true, std::memory_order_relaxed); }
+  // A program change on the audio thread to a slot never filled: filling it means writing a new
+  // state, which allocates, so the change is made on the host's next dispatcher call from its
+  // user-interface thread. A later change made at once drops it (CancelProgramChangeLater).
+  void RecallProgramLater(int index) { deferredRecall_.store(index, std::memory_order_relaxed); }
+  void CancelProgramChangeLater() { deferredRecall_.store(-1, std::memory_order_relaxed); }
 
   // The host's version in packed form (major << 16 | minor << 8 | patch), known after GetHostKind.
   int GetHostVersion();
@@ -95,4 +100,5 @@ class IPlugVST : public IPlugBase {
   int vendorQuirk_ = -1;  // -1 until asked
   bool preparedForHost_ = false;
   std::atomic<bool> programChangePending_{false};
+  std::atomic<int> deferredRecall_{-1};
 };

@@ -23,7 +23,7 @@ const std::vector<std::string> kNames = {
     "SYNTH: Classic", "ARP: X-Mode", "PAD: Indecisive", "LEAD: Jaul", "SFX: Deeeep", "PAD: Rezo Pad",
     "KEY: Ting", "LEAD: Analogish", "ARP: Sequencer Ping", "SFX: Glitter", "LEAD: Pan-Aroma",
     "SEQ: Automat", "BASS: E-Bass", "SFX: Sweeesh", "SFX: Pzzzow", "DRUM: Znare", "KEY: Pianola",
-    "BASS: Slapper", "PAD: Ethereal", "KEY: FM-ish", "LED: Classic Sync", "KEY: Digitalis",
+    "BASS: Slapper", "PAD: Ethereal", "KEY: FM-ish", "LEAD: Classic Sync", "KEY: Digitalis",
     "PAD: AM-ish", "KEY: Synced Echos", "KEY: Vintage VA", "SFX: The Big Razor",
     "SFX: Ladies + Gentlemen", "KEY: FM Panning", "PAD: Nebulous Sea", "BASS: Mono Madness",
     "SFX: Blubber (use MW!)", "KEY: 5th Hammer", "LEAD: Dramatic", "SFX: Dunkles Gehaemmer",
@@ -116,9 +116,9 @@ Design ReadDesign(const Tarvolin& plug) {
 
 TEST(FactoryBank, ResourceHeaderAndSize) {
   const ChunkBuffer data = FactoryBytes();
-  ASSERT_EQ(data.Size(), 115757);
+  ASSERT_EQ(data.Size(), 115758);
   EXPECT_EQ(std::memcmp(data.Data(), "CcnK", 4), 0);
-  EXPECT_EQ(BigEndianAt(data, 4), 115757);
+  EXPECT_EQ(BigEndianAt(data, 4), 115758);
   EXPECT_EQ(std::memcmp(data.Data() + 8, "FBCh", 4), 0);
   EXPECT_EQ(BigEndianAt(data, 12), 2);
   EXPECT_EQ(std::memcmp(data.Data() + 16, "tvln", 4), 0);
@@ -126,7 +126,7 @@ TEST(FactoryBank, ResourceHeaderAndSize) {
   EXPECT_EQ(BigEndianAt(data, 24), 64);
   EXPECT_EQ(BigEndianAt(data, 28), 0);
   for (int i = 32; i < 156; ++i) ASSERT_EQ(data.Data()[i], 0) << i;
-  EXPECT_EQ(BigEndianAt(data, 156), 115597);
+  EXPECT_EQ(BigEndianAt(data, 156), 115598);
   EXPECT_EQ(std::memcmp(data.Data() + 160, "tffp\x00\x00\x01\x00", 8), 0);
 }
 

@@ -25,6 +25,7 @@
 
 #include "engine/ParameterTable.h"
 #include "engine/Tarvolin.h"
+#include "shell/ChunkBuffer.h"
 #include "shell/VstTypes.h"
 #include "support/TestPaths.h"
 #include "wavetable/BandLimiter.h"
@@ -185,6 +186,19 @@ TEST(AudioPath, PlayingAllocatesNothingAndTakesOnlyThePluginLock) {
   const VstIntPtr bankSize = e->dispatcher(e, effGetChunk, 0, 0, &bank, 0.0f);
   const std::vector<unsigned char> saved(static_cast<unsigned char*>(bank), static_cast<unsigned char*>(bank) + bankSize);
   ASSERT_EQ(e->dispatcher(e, effSetChunk, 0, bankSize, const_cast<unsigned char*>(saved.data()), 0.0f), 1);
+  // A bank that leaves slots 50-53 empty: a program change to one of them fills it with the sound
+  // playing, which is work for the user-interface thread.
+  {
+    ChunkBuffer body;
+    for (int i = 0; i < 64; ++i) {
+      const ProgramSlot& slot = *plug->GetProgram(i);
+      const bool empty = i >= 50 && i <= 53;
+      body.PutStr(slot.name);
+      body.Put<std::uint8_t>(empty ? 0 : 1);
+      if (!empty) body.PutBytes(slot.state.Data(), slot.state.Size());
+    }
+    ASSERT_GT(plug->UnserializePresets(body, 0), 0);
+  }
 
   constexpr int kWarmUp = 400;
   std::mt19937 rng(7);
@@ -266,6 +280,23 @@ TEST(AudioPath, PlayingAllocatesNothingAndTakesOnlyThePluginLock) {
   EXPECT_GT(peak, 0.01);  // it did play
   // Tables not built before were chosen meanwhile: the worker built what the audio thread asked for.
   EXPECT_GT(WaveTableWorker::TablesBuilt(), builtBefore);
+  // The host's next call from its user-interface thread makes the change to an empty slot.
+  {
+    VstMidiEvent change{};
+    change.type = kVstMidiType;
+    change.byteSize = sizeof(VstMidiEvent);
+    change.midiData[0] = static_cast<char>(0xC0);
+    change.midiData[1] = 52;
+    VstEvents one{};
+    one.numEvents = 1;
+    one.events[0] = reinterpret_cast<VstEvent*>(&change);
+    e->dispatcher(e, effProcessEvents, 0, 0, &one, 0.0f);
+    e->processReplacing(e, nullptr, outs, 256);
+    EXPECT_FALSE(plug->GetProgram(52)->initialised);
+    EXPECT_EQ(e->dispatcher(e, effGetProgram, 0, 0, nullptr, 0.0f), 52);
+    EXPECT_TRUE(plug->GetProgram(52)->initialised);
+    EXPECT_NE(plug->GetProgram(52)->name.find("user preset"), std::string::npos);
+  }
 
   // The counters do see what they are meant to see, and only on the audio thread.
   {

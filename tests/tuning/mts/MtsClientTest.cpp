@@ -139,6 +139,7 @@ TEST(MtsStandIn, AMasterTunesNewNotes) {
   set(param::kWaveTable1, 4);
   set(param::kOsc2On, 0);
   set(param::kOsc3On, 0);
+  plug->FinishWaveTables();  // the sine is built by the worker; the test hears it from the start
   Note(*plug, 0x90, 69, 100);
   std::vector<double> left(44100), right(44100);
   double* outs[2] = {left.data(), right.data()};
