@@ -8,6 +8,8 @@
 #include <time.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -16,6 +18,17 @@
 #include "engine/VoiceLanes.h"
 
 namespace {
+
+// TARVOLIN_VOICE_PATH=scalar|sse2|avx2 renders every case on that path, so that two runs of the same
+// binary compare paths under the same conditions.
+const bool g_pathChosen = [] {
+  const char* name = std::getenv("TARVOLIN_VOICE_PATH");
+  if (name == nullptr) return false;
+  for (VoiceLanes::Path p : {VoiceLanes::Path::kScalar, VoiceLanes::Path::kSse2, VoiceLanes::Path::kAvx2}) {
+    if (std::strcmp(name, VoiceLanes::Name(p)) == 0) VoiceLanes::Force(p);
+  }
+  return true;
+}();
 
 constexpr double kRate = 44100.0;
 constexpr int kBlock = 512;
