@@ -5,7 +5,8 @@
 #                     ON: the editor is required; OFF: never.
 #
 # Sets TARVOLIN_WITH_EDITOR (ON/OFF), the imported target PkgConfig::TARVOLIN_EDITOR_LIBS (cairo with
-# FreeType and fontconfig, libpng) and TARVOLIN_ARTWORK_PYTHON (a Python 3 that can import cairo).
+# FreeType and fontconfig, libpng, libxcb for the window) and TARVOLIN_ARTWORK_PYTHON (a Python 3
+# that can import cairo).
 # Without the editor the library is built from everything but src/editor and src/render, and hosts
 # are told that it has no editor.
 
@@ -39,11 +40,11 @@ endfunction()
 
 set(TARVOLIN_WITH_EDITOR OFF)
 if(NOT TARVOLIN_EDITOR STREQUAL "OFF")
-  pkg_check_modules(TARVOLIN_EDITOR_LIBS QUIET IMPORTED_TARGET cairo cairo-ft libpng freetype2 fontconfig)
+  pkg_check_modules(TARVOLIN_EDITOR_LIBS QUIET IMPORTED_TARGET cairo cairo-ft libpng freetype2 fontconfig xcb)
   tarvolin_find_artwork_python(artwork_python)
   set(missing "")
   if(NOT TARVOLIN_EDITOR_LIBS_FOUND)
-    set(missing "the cairo, libpng, freetype2 and fontconfig development packages")
+    set(missing "the cairo, libpng, freetype2, fontconfig and xcb development packages")
   elseif(NOT artwork_python)
     set(missing "a Python 3 with the cairo module (python3-cairo)")
   endif()

@@ -13,7 +13,8 @@ set -uo pipefail
 amd64_packages=(
   build-essential g++ g++-multilib cmake make pkg-config python3 file binutils
   libfftw3-dev libpng-dev zlib1g-dev libsndfile1-dev libcurl4-openssl-dev libebur128-dev
-  libcairo2-dev libfreetype-dev libfontconfig-dev
+  libcairo2-dev libfreetype-dev libfontconfig-dev libxcb1-dev
+  libxcb-xtest0-dev xvfb
   googletest libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
   qemu-user locales
@@ -26,7 +27,8 @@ amd64_packages=(
 i386_packages=(libfftw3-dev:i386)
 # The 32-bit editor's libraries, tried on their own after the rest: without them the 32-bit library
 # is built without an editor (and says so), everything else is unchanged.
-i386_editor_packages=(libcairo2-dev:i386 libpng-dev:i386 libfreetype-dev:i386 libfontconfig-dev:i386)
+i386_editor_packages=(libcairo2-dev:i386 libpng-dev:i386 libfreetype-dev:i386 libfontconfig-dev:i386
+  libxcb1-dev:i386)
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 apt_opts=(-q -o Acquire::Retries=5 -o Acquire::http::Timeout=30)

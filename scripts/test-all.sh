@@ -16,6 +16,25 @@ configure_build() {  # dir, cmake args...
   cmake --build "$dir" -j"$JOBS"
 }
 
+# The editor's window tests need an X server: a virtual one of our own (display XVFB_DISPLAY, :99 by
+# default) for the release and sanitizer steps, stopped when the script ends. Without Xvfb they skip.
+XVFB_PID=""
+stop_xvfb() {
+  if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null || true; wait "$XVFB_PID" 2>/dev/null || true; fi
+  XVFB_PID=""
+}
+trap stop_xvfb EXIT
+XVFB_DISPLAY=${XVFB_DISPLAY:-:99}
+if command -v Xvfb >/dev/null 2>&1; then
+  Xvfb "$XVFB_DISPLAY" -screen 0 1600x1200x24 -nolisten tcp -noreset >/dev/null 2>&1 &
+  XVFB_PID=$!
+  export DISPLAY=$XVFB_DISPLAY
+  for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X${XVFB_DISPLAY#:}" ] && break; sleep 0.05; done
+else
+  echo "NOTE: Xvfb is not installed: the editor window tests skip"
+  unset DISPLAY
+fi
+
 step "release build and tests"
 # install-deps installs the editor's libraries for 64 bits: a release without the editor is a fault.
 configure_build "$ROOT/release" -DCMAKE_BUILD_TYPE=Release -DTARVOLIN_EDITOR=ON
@@ -36,11 +55,15 @@ configure_build "$ROOT/tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVOLIN_SANITI
   -DTARVOLIN_BUILD_BENCH=OFF -DTARVOLIN_BUILD_TOOLS=OFF -DTARVOLIN_EDITOR=ON
 (cd "$ROOT/tsan" && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -R 'Concurrency')
 
+stop_xvfb
+unset DISPLAY
+
 step "32-bit plug-in"
 # install-deps leaves the i386 libraries out only when the package mirror cannot serve them.
 if [ -e /usr/lib/i386-linux-gnu/pkgconfig/fftw3f.pc ]; then
   # The editor comes along where its i386 libraries are installed (TARVOLIN_EDITOR=AUTO).
-  if [ -e /usr/lib/i386-linux-gnu/pkgconfig/cairo.pc ] && [ -e /usr/lib/i386-linux-gnu/pkgconfig/fontconfig.pc ]; then
+  if [ -e /usr/lib/i386-linux-gnu/pkgconfig/cairo.pc ] && [ -e /usr/lib/i386-linux-gnu/pkgconfig/fontconfig.pc ] &&
+     [ -e /usr/lib/i386-linux-gnu/pkgconfig/xcb.pc ]; then
     echo "32-bit library with the editor"
   else
     echo "NOTE: the i386 editor libraries are not installed: the 32-bit library is built without the editor"

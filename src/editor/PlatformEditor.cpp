@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "editor/IGraphicsOffscreen.h"
+#include "editor/IGraphicsX11.h"
 
 namespace {
 
@@ -15,9 +16,7 @@ std::unique_ptr<IGraphics> CreateOffscreenGraphics(IPlugBase* plug, int width, i
 }
 
 std::unique_ptr<IGraphics> CreatePlatformGraphics(IPlugBase* plug, int width, int height, int fps) {
-  // No window system binding exists yet: the frame draws off screen and the host is told of no
-  // editor window.
-  return CreateOffscreenGraphics(plug, width, height, fps);
+  return std::make_unique<IGraphicsX11>(plug, width, height, fps);
 }
 
 GraphicsFactory SetGraphicsFactory(GraphicsFactory factory) { return g_factory.exchange(factory); }

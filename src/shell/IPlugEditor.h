@@ -23,6 +23,9 @@ class IPlugEditor {
   // Opens the window inside the host's parent window (an X11 window id); answers success.
   virtual bool OpenWindow(void* parent) = 0;
   virtual void CloseWindow() = 0;
+  // The host's idle call while the window is open (effEditIdle, on its user-interface thread,
+  // outside the plug-in lock): the window's events and the redraw tick run here.
+  virtual void Idle() {}
 };
 
 // The editor frame of this platform for an instance (width x height pixels, redrawn fps times a

@@ -632,6 +632,9 @@ VstIntPtr IPlugVST::VSTDispatcher(AEffect* effect, std::int32_t opcode, std::int
     if (recall >= 0 && plug->RecallProgram(recall)) plug->ReportProgramChangeLater();
     if (plug->programChangePending_.exchange(false, std::memory_order_relaxed)) plug->ReportProgramChange();
   }
+  // The editor's events and redrawing run without the lock: the audio thread never waits for them,
+  // and what they change takes the lock itself.
+  if (opcode == effEditIdle && plug->AttachedEditor() != nullptr) plug->AttachedEditor()->Idle();
   return plug->Dispatch(opcode, index, value, ptr, opt);
 }
 

@@ -8,6 +8,7 @@
 
 #include "EditorTestSupport.h"
 #include "editor/IGraphicsOffscreen.h"
+#include "editor/IGraphicsX11.h"
 #include "editor/PlatformEditor.h"
 #include "engine/ParameterTable.h"
 #include "engine/Tarvolin.h"
@@ -43,10 +44,11 @@ IGraphicsOffscreen* FrameOf(Tarvolin& plug) {
 
 }  // namespace
 
-TEST(EditorAttachment, TheInstanceOwnsAnAttachedFrameWithoutAWindow) {
+TEST(EditorAttachment, TheInstanceOwnsAnAttachedWindowFrameAndTellsTheHostOfIt) {
   Tarvolin plug(nullptr);
-  IGraphicsOffscreen* frame = FrameOf(plug);
+  IGraphics* frame = IGraphics::FromEditor(plug.GetEditor());
   ASSERT_NE(frame, nullptr);
+  EXPECT_NE(dynamic_cast<IGraphicsX11*>(frame), nullptr);
   EXPECT_EQ(plug.AttachedEditor(), plug.GetEditor());
   EXPECT_EQ(frame->Plug(), &plug);
   EXPECT_EQ(frame->FrameRate(), 25);
@@ -54,8 +56,14 @@ TEST(EditorAttachment, TheInstanceOwnsAnAttachedFrameWithoutAWindow) {
   EXPECT_EQ(frame->DrawBitmap()->Width(), 1127);
   EXPECT_EQ(frame->DrawBitmap()->Height(), 776);
   EXPECT_NE(frame->ScratchBitmap(), nullptr);
-  // Hosts are not told of an editor they could not open (the binary interface tests the rest).
-  EXPECT_EQ(plug.GetAEffect()->flags, 0x1130);
+  // The platform's frame can show a window, so hosts are told of an editor; one that draws off
+  // screen only cannot, and they are not.
+  EXPECT_EQ(plug.GetAEffect()->flags, 0x1131);
+  EXPECT_FALSE(frame->IsWindowOpen());
+  ProbedInstances probed;
+  Tarvolin offscreen(nullptr);
+  ASSERT_NE(FrameOf(offscreen), nullptr);
+  EXPECT_EQ(offscreen.GetAEffect()->flags, 0x1130);
 }
 
 TEST(EditorAttachment, AttachingPushesEveryValueAndTheDefaultsComeFirst) {

@@ -26,7 +26,11 @@ TEST(Tarvolin, IdentityOfTheInstrument) {
   EXPECT_EQ(plug.NInChannels(), 0);
   EXPECT_EQ(plug.NOutChannels(), 2);
   EXPECT_FALSE(plug.Constructing());
+#if TARVOLIN_WITH_EDITOR
+  EXPECT_EQ(plug.GetAEffect()->flags, 0x1131);  // with the editor
+#else
   EXPECT_EQ(plug.GetAEffect()->flags, 0x1130);
+#endif
 }
 
 TEST(Tarvolin, ConstructionLoadsTheFactoryBankAndRecallsTheFirstProgram) {

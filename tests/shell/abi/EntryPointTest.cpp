@@ -44,8 +44,12 @@ TEST(EntryPoint, RecordCarriesTheInstrumentsIdentity) {
   EXPECT_EQ(e->numParams, 153);
   EXPECT_EQ(e->numInputs, 0);
   EXPECT_EQ(e->numOutputs, 2);
-  // Replacing, chunks, double replacing, synth; no editor yet, no mono flag.
+  // Replacing, chunks, double replacing, synth, the editor where the library has one; no mono flag.
+#if TARVOLIN_WITH_EDITOR
+  EXPECT_EQ(e->flags, 0x1131);
+#else
   EXPECT_EQ(e->flags, 0x1130);
+#endif
   EXPECT_EQ(e->initialDelay, 0);
   EXPECT_FLOAT_EQ(e->ioRatio, 1.0f);
   EXPECT_EQ(e->uniqueID, 0x74766C6E);
