@@ -69,9 +69,18 @@ void Chorus::Clear() {
   }
 }
 
-void Chorus::SetMix(double mix) {
-  dryGain_ = std::sqrt(1.0 - mix);
-  wetGain_ = std::sqrt(mix);
+void Chorus::SetMix(double mix, std::int32_t rampSamples) {
+  dryTarget_ = std::sqrt(1.0 - mix);
+  wetTarget_ = std::sqrt(mix);
+  if (rampSamples < 1) {
+    dryGain_ = dryTarget_;
+    wetGain_ = wetTarget_;
+    mixSamplesLeft_ = 0;
+    return;
+  }
+  dryStep_ = (dryTarget_ - dryGain_) / rampSamples;
+  wetStep_ = (wetTarget_ - wetGain_) / rampSamples;
+  mixSamplesLeft_ = rampSamples;
 }
 
 void Chorus::ControlTick() {
@@ -114,6 +123,11 @@ double Chorus::ProcessLine(Line& line, double x) const {
 void Chorus::Process(double& left, double& right) {
   const double wetLeft = ProcessLine(lines_[0], left);
   const double wetRight = ProcessLine(lines_[1], right);
+  if (mixSamplesLeft_ > 0) {
+    --mixSamplesLeft_;
+    dryGain_ = mixSamplesLeft_ == 0 ? dryTarget_ : dryGain_ + dryStep_;
+    wetGain_ = mixSamplesLeft_ == 0 ? wetTarget_ : wetGain_ + wetStep_;
+  }
   left = dryGain_ * left + wetGain_ * wetLeft;
   right = dryGain_ * right + wetGain_ * wetRight;
 }

@@ -27,7 +27,9 @@ class Chorus {
   void SetSpeed(double hz) { generator_.SetPeriod(ModulationGenerator::PeriodForFrequency(hz)); }
   void SetDepth(double depth) { depth_ = depth; }
   void SetFeedback(double feedback) { feedback_ = feedback; }
-  void SetMix(double mix);
+  // Dry and wet gains at equal power; with rampSamples > 0 the gains heard move to them in a
+  // straight line over that many samples (a mix turned while the chorus sounds does not step).
+  void SetMix(double mix, std::int32_t rampSamples = 0);
 
   // Once per control tick: advances the sweep and recomputes the clock rate.
   void ControlTick();
@@ -39,8 +41,8 @@ class Chorus {
   // Slots advance once per Rate() samples; the delay is SlotCount() * Rate() samples.
   double Rate() const { return rate_; }
   double DelaySamples() const { return static_cast<double>(slotCount_) * rate_; }
-  double DryGain() const { return dryGain_; }
-  double WetGain() const { return wetGain_; }
+  double DryGain() const { return dryTarget_; }
+  double WetGain() const { return wetTarget_; }
   const ModulationGenerator& Generator() const { return generator_; }
 
  private:
@@ -68,4 +70,9 @@ class Chorus {
   double feedback_ = 0.0;
   double dryGain_ = 0.7071067811865476;
   double wetGain_ = 0.7071067811865476;
+  double dryTarget_ = 0.7071067811865476;
+  double wetTarget_ = 0.7071067811865476;
+  double dryStep_ = 0.0;
+  double wetStep_ = 0.0;
+  std::int32_t mixSamplesLeft_ = 0;
 };

@@ -6,6 +6,7 @@
 
 #include "engine/BankLoad.h"
 #include "engine/NoiseSource.h"
+#include "engine/NumericConversion.h"
 #include "engine/ParameterTable.h"
 #include "engine/ProgramState.h"
 #include "shell/IPlugEditor.h"
@@ -157,6 +158,17 @@ void Tarvolin::ResizeBuffers() {
     dropLeft_.assign(interval, 0.0);
     dropRight_.assign(interval, 0.0);
   }
+  // About 2 ms of fade-out for voices stopped at once (absurd host rates bounded as the chorus does).
+  const auto fade = static_cast<std::size_t>(std::max(1L, std::lround(std::min(SanitizeSampleRate(SampleRate()), 1e7) * 0.002)));
+  if (fadeLeft_.size() != fade) {
+    fadeLeft_.assign(fade, 0.0);
+    fadeRight_.assign(fade, 0.0);
+    fadeScratchLeft_.assign(fade, 0.0);
+    fadeScratchRight_.assign(fade, 0.0);
+    fadeNoise_.assign(fade, 0.0);
+    fadeHead_ = 0;
+    fadePending_ = 0;
+  }
   if (noteEvents_.Capacity() < MidiQueue().Capacity()) noteEvents_.Resize(MidiQueue().Capacity());
 }
 
@@ -229,6 +241,7 @@ void Tarvolin::OnParameterChanged(int index) {
   switch (index) {
     case kVolume:
       volume_ = v;
+      UpdateOutputGain();
       voicesToo = false;
       break;
     case kMasterTune:
@@ -242,6 +255,7 @@ void Tarvolin::OnParameterChanged(int index) {
       unisonGain_ = 1.0 / std::sqrt(static_cast<double>(voiceCount_));
       DistributeDetune();
       DistributeSpread();
+      UpdateOutputGain();
       voicesToo = false;
       break;
     case kUnisonMode:
@@ -249,6 +263,7 @@ void Tarvolin::OnParameterChanged(int index) {
       unison_ = e != 0.0;
       DistributeDetune();
       DistributeSpread();
+      UpdateOutputGain();
       // The editor, once it exists, updates what depends on unison here.
       voicesToo = false;
       break;
@@ -309,7 +324,7 @@ void Tarvolin::OnParameterChanged(int index) {
     case kChorusMix:
       dryGain_ = std::sqrt(1.0 - v);
       wetGain_ = std::sqrt(v);
-      chorus_.SetMix(v);
+      chorus_.SetMix(v, chorusOn_ && Sounding() ? RampSamples() : 0);
       voicesToo = false;
       break;
     case kMg1Frequency:
@@ -395,7 +410,9 @@ void Tarvolin::NoteOn(int note, int velocity) {
   if (unison_) {
     for (int i = 0; i < voiceCount_; ++i) {
       const std::int32_t stamp = nextStamp();
-      voices_[static_cast<std::size_t>(i)].NoteOn(note, velocity, stamp, xModeIndex_, GetNotePitch(note));
+      Voice& voice = voices_[static_cast<std::size_t>(i)];
+      if (voice.WouldRestart()) FadeOut(voice);
+      voice.NoteOn(note, velocity, stamp, xModeIndex_, GetNotePitch(note));
     }
     return;
   }
@@ -413,7 +430,11 @@ void Tarvolin::NoteOn(int note, int velocity) {
     }
   }
   const std::int32_t stamp = nextStamp();
-  voices_[static_cast<std::size_t>(chosen)].NoteOn(note, velocity, stamp, xModeIndex_, GetNotePitch(note));
+  Voice& voice = voices_[static_cast<std::size_t>(chosen)];
+  // A sounding voice taken for a note that restarts its oscillators would jump: its sound fades out
+  // on its own while the new note fades in.
+  if (voice.WouldRestart()) FadeOut(voice);
+  voice.NoteOn(note, velocity, stamp, xModeIndex_, GetNotePitch(note));
 }
 
 void Tarvolin::NoteOff(int note) {
@@ -453,7 +474,69 @@ void Tarvolin::SilenceAllVoices() {
 
 void Tarvolin::KillAllVoices() {
   SilenceAllVoices();
-  for (int i = 0; i < kVoices; ++i) voices_[static_cast<std::size_t>(i)].Kill();
+  for (int i = 0; i < kVoices; ++i) {
+    Voice& voice = voices_[static_cast<std::size_t>(i)];
+    FadeOut(voice);
+    voice.Kill();
+  }
+}
+
+bool Tarvolin::Sounding() const {
+  if (fadePending_ > 0) return true;
+  for (int i = 0; i < kVoices; ++i) {
+    if (voices_[static_cast<std::size_t>(i)].Active()) return true;
+  }
+  return false;
+}
+
+void Tarvolin::FadeOut(Voice& voice) {
+  const int length = static_cast<int>(fadeLeft_.size());
+  if (!voice.Active() || length == 0) return;
+  double* l = fadeScratchLeft_.data();
+  double* r = fadeScratchRight_.data();
+  std::fill(l, l + length, 0.0);
+  std::fill(r, r + length, 0.0);
+  NoiseSource::Sequence().Fill(fadeNoise_.data(), length);
+  voice.RenderChunk(l, r, length, fadeNoise_.data(), 1);
+  const double step = 1.0 / (length + 1);
+  int k = fadeHead_;
+  for (int i = 0; i < length; ++i) {
+    const double g = 1.0 - (i + 1) * step;
+    fadeLeft_[static_cast<std::size_t>(k)] += g * l[i];
+    fadeRight_[static_cast<std::size_t>(k)] += g * r[i];
+    if (++k == length) k = 0;
+  }
+  fadePending_ = length;
+}
+
+void Tarvolin::AddFades(double* left, double* right, int count) {
+  const int length = static_cast<int>(fadeLeft_.size());
+  for (int j = 0; j < count && fadePending_ > 0; ++j, --fadePending_) {
+    const auto k = static_cast<std::size_t>(fadeHead_);
+    left[j] += fadeLeft_[k];
+    right[j] += fadeRight_[k];
+    fadeLeft_[k] = 0.0;
+    fadeRight_[k] = 0.0;
+    if (++fadeHead_ == length) fadeHead_ = 0;
+  }
+}
+
+std::int32_t Tarvolin::RampSamples() const {
+  return static_cast<std::int32_t>(std::max(1L, std::lround(std::min(SanitizeSampleRate(SampleRate()), 1e7) * 0.01)));
+}
+
+void Tarvolin::UpdateOutputGain() {
+  const double target = unison_ ? unisonGain_ * volume_ : volume_;
+  if (target == outputGainTarget_) return;
+  outputGainTarget_ = target;
+  if (!Sounding()) {
+    outputGain_ = target;
+    outputGainSamplesLeft_ = 0;
+    return;
+  }
+  const std::int32_t n = RampSamples();
+  outputGainStep_ = (target - outputGain_) / n;
+  outputGainSamplesLeft_ = n;
 }
 
 // ---- MIDI -------------------------------------------------------------------------------------
@@ -644,7 +727,6 @@ void Tarvolin::RenderVoices(double* left, double* right, int count) {
 }
 
 void Tarvolin::RenderChunk(double* left, double* right, int count) {
-  const double gain = unison_ ? unisonGain_ * volume_ : volume_;
   double* mixL = mixLeft_.data();
   double* mixR = mixRight_.data();
   std::fill(mixL, mixL + count, 0.0);
@@ -663,13 +745,22 @@ void Tarvolin::RenderChunk(double* left, double* right, int count) {
       if (due < end) end = static_cast<int>(due);
     }
     RenderVoices(mixL + cursor, mixR + cursor, end - cursor);
+    if (fadePending_ > 0) AddFades(mixL + cursor, mixR + cursor, end - cursor);
     cursor = end;
   }
   clocks_.Advance(count);
   if (chorusOn_) {
     for (int j = 0; j < count; ++j) chorus_.Process(mixL[j], mixR[j]);
   }
-  for (int j = 0; j < count; ++j) {
+  int j = 0;
+  for (; j < count && outputGainSamplesLeft_ > 0; ++j) {
+    --outputGainSamplesLeft_;
+    outputGain_ = outputGainSamplesLeft_ == 0 ? outputGainTarget_ : outputGain_ + outputGainStep_;
+    left[j] = mixL[j] * outputGain_;
+    right[j] = mixR[j] * outputGain_;
+  }
+  const double gain = outputGain_;
+  for (; j < count; ++j) {
     left[j] = mixL[j] * gain;
     right[j] = mixR[j] * gain;
   }

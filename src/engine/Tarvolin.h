@@ -55,7 +55,8 @@ class Tarvolin : public Synth {
   // Clears the held notes and pending note events, lifts the sustain pedal and releases every voice.
   void SilenceAllVoices() override;
 
-  // SilenceAllVoices, then every voice stops at once.
+  // SilenceAllVoices, then every voice stops at once: what was sounding fades out over about 2 ms
+  // of its own (rendered ahead, so the voices are free for new notes at once).
   void KillAllVoices();
   // Copies oscillator from's settings to oscillator to (0 ... 2) as the editor's "Copy Settings to
   // Oscillator" does; oscillator 1's AM settings are never copied, the sync and linear-FM settings
@@ -95,6 +96,9 @@ class Tarvolin : public Synth {
   bool XMode() const { return xMode_; }
   int XModeIndex() const { return xModeIndex_; }
   double Volume() const { return volume_; }
+  // The gain the output is scaled by (volume, with unison the unison gain too), as the last sample
+  // heard it; it moves to a new value over about 10 ms while anything sounds.
+  double OutputGain() const { return outputGain_; }
   double MasterTune() const { return masterTune_; }
   double UnisonGain() const { return unisonGain_; }
   double ModWheel() const { return modWheel_; }
@@ -128,6 +132,17 @@ class Tarvolin : public Synth {
   void DistributeDetune();
   void DistributeSpread();
   void TellVoices(int index, double engineValue, double normalised);
+  // True while any voice sounds or a fade-out is still to be heard.
+  bool Sounding() const;
+  // Renders the rest of a sounding voice's sound, fading out over the fade length, into the fade
+  // buffer that the next samples add to the mix. The caller then stops or restarts the voice.
+  void FadeOut(Voice& voice);
+  // Adds the pending fade-outs to count samples of the mix.
+  void AddFades(double* left, double* right, int count);
+  // The output gain moves to the volume (and unison gain) in a straight line while anything sounds.
+  void UpdateOutputGain();
+  // Samples of a setting's ramp: about 10 ms.
+  std::int32_t RampSamples() const;
   // Oscillator o's table (bit o) changed: its voices recompute their wave position.
   void TellVoicesTablesChanged(unsigned oscillators);
 
@@ -169,4 +184,20 @@ class Tarvolin : public Synth {
   std::vector<double> noise_;
   std::vector<double> dropLeft_;
   std::vector<double> dropRight_;
+
+  // Output gain as heard, moving to its target.
+  double outputGain_ = 0.5;
+  double outputGainTarget_ = 0.5;
+  double outputGainStep_ = 0.0;
+  std::int32_t outputGainSamplesLeft_ = 0;
+  // Fade-outs of stopped voices: a ring of fade-length samples starting at the next sample to be
+  // rendered, and scratch to render a voice's fade into (sized with the rate, never on the audio
+  // thread).
+  std::vector<double> fadeLeft_;
+  std::vector<double> fadeRight_;
+  std::vector<double> fadeScratchLeft_;
+  std::vector<double> fadeScratchRight_;
+  std::vector<double> fadeNoise_;
+  int fadeHead_ = 0;
+  int fadePending_ = 0;
 };

@@ -1,5 +1,6 @@
 #include "engine/Voice.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "engine/ModulationSource.h"
@@ -50,6 +51,77 @@ void Voice::SetSampleRate(double rate) {
   ampEg_.SetSampleRate(rate);
   linEg1_.SetSampleRate(rate);
   linEg2_.SetSampleRate(rate);
+  const double r = std::min(SanitizeSampleRate(rate), 1e7);  // absurd host rates bounded
+  tickSamples_ = static_cast<std::int32_t>(r) / 1000;
+  if (tickSamples_ < 1) tickSamples_ = 1;
+  mixerRampSamples_ = static_cast<std::int32_t>(std::lround(r * 0.01));
+  if (mixerRampSamples_ < 1) mixerRampSamples_ = 1;
+  restrikeRampSamples_ = 2 * tickSamples_;
+  SettleRamps();
+}
+
+void Voice::SettleRamps() {
+  ampGain_ = ampFactor_;
+  ampGainSamplesLeft_ = 0;
+  for (int c = 0; c < 4; ++c) {
+    level_[c] = levelTarget_[c];
+    panLeft_[c] = panLeftTarget_[c];
+    panRight_[c] = panRightTarget_[c];
+  }
+  mixerSamplesLeft_ = 0;
+  for (int g = 0; g < 3; ++g) {
+    generatorSmooth_[g] = generator_[g];
+    generatorSmooth_[g + 3] = generatorPositive_[g];
+  }
+  generatorSamplesLeft_ = 0;
+}
+
+void Voice::RampMixer() {
+  const double n = static_cast<double>(mixerRampSamples_);
+  for (int c = 0; c < 4; ++c) {
+    levelStep_[c] = (levelTarget_[c] - level_[c]) / n;
+    panLeftStep_[c] = (panLeftTarget_[c] - panLeft_[c]) / n;
+    panRightStep_[c] = (panRightTarget_[c] - panRight_[c]) / n;
+  }
+  mixerSamplesLeft_ = mixerRampSamples_;
+}
+
+void Voice::GlideAmplifier(int samples) {
+  if (ampFactor_ == ampGain_ || samples < 1) {
+    ampGain_ = ampFactor_;
+    ampGainSamplesLeft_ = 0;
+    return;
+  }
+  ampGainStep_ = (ampFactor_ - ampGain_) / samples;
+  ampGainSamplesLeft_ = samples;
+}
+
+const double* Voice::PerSampleSourceFor(double value) {
+  const double* source = SourceFor(value);
+  for (int g = 0; g < 3; ++g) {
+    if (source == &generator_[g]) return &generatorSmooth_[g];
+    if (source == &generatorPositive_[g]) return &generatorSmooth_[g + 3];
+  }
+  return source;
+}
+
+void Voice::NoteInterpolatedReaders() {
+  const auto interpolated = [this](const double* p) {
+    for (const double& g : generatorSmooth_) {
+      if (p == &g) return true;
+    }
+    return false;
+  };
+  interpolatedReaders_ = interpolated(cfmSource_) || interpolated(ampModSource_[0]) ||
+                         interpolated(ampModSource_[1]) || interpolated(ampModSource_[2]);
+}
+
+bool Voice::WouldRestart() const {
+  if (glideOn_ && gate_) return false;
+  for (int o = 0; o < kOscillators; ++o) {
+    if (restart_[o] && oscOn_[o]) return true;
+  }
+  return false;
 }
 
 const double* Voice::SourceFor(double value) const {
@@ -164,20 +236,34 @@ void Voice::ApplyParameter(int index, double v, double n) {
     case kLevelOsc2:
     case kLevelOsc3:
     case kLevelNoise:
-      level_[index - kLevelOsc1] = n;
+    {
+      const auto c = static_cast<std::size_t>(index - kLevelOsc1);
+      levelTarget_[c] = n;
+      if (!active_) {
+        level_[c] = n;
+        return;
+      }
+      RampMixer();
       return;
+    }
     case kPanOsc1:
     case kPanOsc2:
     case kPanOsc3:
     case kPanNoise: {
       const auto c = static_cast<std::size_t>(index - kPanOsc1);
       if (n <= 0.5) {
-        panLeft_[c] = 1.0;
-        panRight_[c] = 2.0 * n;
+        panLeftTarget_[c] = 1.0;
+        panRightTarget_[c] = 2.0 * n;
       } else {
-        panLeft_[c] = 2.0 * (1.0 - n);
-        panRight_[c] = 1.0;
+        panLeftTarget_[c] = 2.0 * (1.0 - n);
+        panRightTarget_[c] = 1.0;
       }
+      if (!active_) {
+        panLeft_[c] = panLeftTarget_[c];
+        panRight_[c] = panRightTarget_[c];
+        return;
+      }
+      RampMixer();
       return;
     }
     case kFilterType:
@@ -199,7 +285,8 @@ void Voice::ApplyParameter(int index, double v, double n) {
       cfmAmount_ = v;
       return;
     case kFilterCfmSource:
-      cfmSource_ = SourceFor(v);
+      cfmSource_ = PerSampleSourceFor(v);
+      NoteInterpolatedReaders();
       return;
     case kAmpVelocity:
       velocitySensitivity_ = v;
@@ -367,7 +454,8 @@ void Voice::ApplyParameter(int index, double v, double n) {
           ampModAmount_[o] = v;
           return;
         case 6:
-          ampModSource_[o] = SourceFor(v);
+          ampModSource_[o] = PerSampleSourceFor(v);
+          NoteInterpolatedReaders();
           return;
         default:
           return;
@@ -380,6 +468,8 @@ void Voice::NoteOn(int note, int velocity, std::int32_t stamp, int xModeIndex, s
   targetPitch_ = targetPitch;
   // The gate before this note: still set when the voice is retaken while its key is held.
   const bool wasGated = gate_;
+  const bool wasActive = active_;
+  bool restarted = false;
   if (!glideOn_ || (legato_ && !wasGated)) {
     currentPitch_ = targetPitch;
     glideTicks_ = 0;
@@ -403,7 +493,9 @@ void Voice::NoteOn(int note, int velocity, std::int32_t stamp, int xModeIndex, s
   noteValue_ = 2.0 * notePositive_ - 1.0;
   if (!glideOn_ || !wasGated) {
     for (int o = 0; o < kOscillators; ++o) {
-      if (restart_[o]) osc_[o].Restart();
+      if (!restart_[o]) continue;
+      osc_[o].Restart();
+      restarted = restarted || oscOn_[o];
     }
   }
   filterEg_.NoteOn();
@@ -413,6 +505,15 @@ void Voice::NoteOn(int note, int velocity, std::int32_t stamp, int xModeIndex, s
   active_ = true;
   gate_ = true;
   ControlTick(true);
+  if (!wasActive) {
+    SettleRamps();
+  } else {
+    // Struck again while sounding: the new velocity (and Amp AM) takes over in a couple of
+    // milliseconds rather than in one sample. A restarted phase would jump, so the note fades in
+    // from silence while the product class fades the old sound out.
+    if (restarted) ampGain_ = 0.0;
+    GlideAmplifier(restrikeRampSamples_);
+  }
 }
 
 void Voice::ReleaseAll() {
@@ -492,6 +593,19 @@ void Voice::ControlTick(bool forced) {
   keyTrackOffset_ = static_cast<double>(note_ - 48) * keyTrackFactor_;
   const double w = (velocityValue_ - 1.0) * velocitySensitivity_ + 1.0;
   ampFactor_ = ampAmSource_ == nullptr ? w : ModulationRouting::Gain(ampAmAmount_, *ampAmSource_) * w;
+  if (!forced) {
+    // What changed at this tick is heard in a straight line across it.
+    // A re-struck voice's fade-in is not cut short.
+    GlideAmplifier(ampGainSamplesLeft_ > tickSamples_ ? ampGainSamplesLeft_ : tickSamples_);
+    if (interpolatedReaders_) {
+      const double n = static_cast<double>(tickSamples_);
+      for (int g = 0; g < 3; ++g) {
+        generatorSmoothStep_[g] = (generator_[g] - generatorSmooth_[g]) / n;
+        generatorSmoothStep_[g + 3] = (generatorPositive_[g] - generatorSmooth_[g + 3]) / n;
+      }
+      generatorSamplesLeft_ = tickSamples_;
+    }
+  }
   active_ = ampEg_.IsActive();
   // An idle voice renders nothing and its oscillators' last outputs count as 0 from then on.
   if (!active_) ForgetLastOutputs();

@@ -60,8 +60,12 @@ class Voice {
   void Sustain(bool pedal);
   // Gate off and all envelopes released (the instrument's silencing).
   void ReleaseAll();
-  // Stops at once: active and gate off, envelopes idle.
+  // Stops at once: active and gate off, envelopes idle. (The product class first lets the sound
+  // fade out over a few milliseconds of its own, rendered ahead.)
   void Kill();
+  // True when a note-on now would restart a sounding oscillator's phase: the old sound must then
+  // fade out on its own while the new note fades in.
+  bool WouldRestart() const;
 
   // Once per control tick for a voice in use (unforced), and at note-on (forced).
   void ControlTick(bool forced);
@@ -109,14 +113,19 @@ class Voice {
   double UnisonLeft() const { return unisonLeft_; }
   double UnisonRight() const { return unisonRight_; }
   double PolyAftertouch() const { return polyAftertouch_; }
-  double PanLeft(int channel) const { return panLeft_[Index4(channel)]; }
-  double PanRight(int channel) const { return panRight_[Index4(channel)]; }
+  // The mixer's settings; what the voice plays moves to them over about 10 ms while it sounds.
+  double PanLeft(int channel) const { return panLeftTarget_[Index4(channel)]; }
+  double PanRight(int channel) const { return panRightTarget_[Index4(channel)]; }
+  double Level(int channel) const { return levelTarget_[Index4(channel)]; }
   const Oscillator& Osc(int o) const { return osc_[Index3(o)]; }
   const VoiceFilter& Filter() const { return filter_; }
   const EG& Env(int e) const;
   // The envelope's value as a modulation source (F-EG, A-EG, EG 1, EG 2).
   double EnvelopeSource(int e) const { return egSource_[Index4(e)]; }
   double AmplifierFactor() const { return ampFactor_; }
+  // The amplifier factor as the last sample heard it: it follows AmplifierFactor in a straight line
+  // across each control tick, and over a couple of milliseconds when a sounding voice is struck again.
+  double AmplifierGain() const { return ampGain_; }
   double KeyTrackOffset() const { return keyTrackOffset_; }
 
  private:
@@ -129,6 +138,20 @@ class Voice {
 
   // The value a source parameter selects: nullptr for "OFF" and anything outside the list.
   const double* SourceFor(double value) const;
+  // The same for a value read at every sample: the generators' outputs, which change once per
+  // control tick, are read interpolated across the tick (no stepping of a tremolo at the tick rate).
+  const double* PerSampleSourceFor(double value);
+  // Whether a per-sample reader uses the interpolated generators.
+  void NoteInterpolatedReaders();
+  // Starts the mixer's straight lines to its settings, over about 10 ms.
+  void RampMixer();
+  // Starts the amplifier gain's straight line to the amplifier factor, over samples.
+  void GlideAmplifier(int samples);
+  // A voice that starts from silence takes every setting at once.
+  void SettleRamps();
+  // One sample of the mixer's ramps and of the generators' interpolation.
+  void StepMixer();
+  void StepGenerators();
   void ForgetLastOutputs() { last_[0] = last_[1] = last_[2] = 0.0; }
   // Advances the envelopes and produces this voice's stereo contribution for one sample. Prepared:
   // the oscillators were prepared for the current stretch of samples (smoothFm tells which of them
@@ -209,10 +232,18 @@ class Voice {
   double amAmount_ = 0.0;
   const double* amSource_ = nullptr;
 
-  // Mixer: oscillators 1-3 and noise.
+  // Mixer: oscillators 1-3 and noise; what the voice plays (level_, pan*_) and the settings (*Target_).
+  // A change moves what is played in a straight line over mixerRampSamples_ while the voice sounds.
   double level_[4] = {0.5, 0.5, 0.5, 0.0};
   double panLeft_[4] = {1.0, 1.0, 1.0, 1.0};
   double panRight_[4] = {1.0, 1.0, 1.0, 1.0};
+  double levelTarget_[4] = {0.5, 0.5, 0.5, 0.0};
+  double panLeftTarget_[4] = {1.0, 1.0, 1.0, 1.0};
+  double panRightTarget_[4] = {1.0, 1.0, 1.0, 1.0};
+  double levelStep_[4] = {0.0, 0.0, 0.0, 0.0};
+  double panLeftStep_[4] = {0.0, 0.0, 0.0, 0.0};
+  double panRightStep_[4] = {0.0, 0.0, 0.0, 0.0};
+  std::int32_t mixerSamplesLeft_ = 0;
   double unisonLeft_ = 1.0;
   double unisonRight_ = 1.0;
 
@@ -242,10 +273,53 @@ class Voice {
   double ampFactor_ = 1.0;
   double egLevel_[kEnvelopes] = {0.0, 0.0, 0.0, 0.0};
 
+  // Per-sample ramps against clicks and zipper noise; plain scalar state, one step per sample.
+  std::int32_t tickSamples_ = 44;          // samples per control tick
+  std::int32_t mixerRampSamples_ = 441;    // about 10 ms
+  std::int32_t restrikeRampSamples_ = 88;  // about 2 ms
+  // The amplifier gain the samples use, moving to ampFactor_.
+  double ampGain_ = 1.0;
+  double ampGainStep_ = 0.0;
+  std::int32_t ampGainSamplesLeft_ = 0;
+  // MG1, MG2, Vib, MG1+, MG2+, Vib+ interpolated across the tick for the per-sample readers.
+  double generatorSmooth_[6] = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
+  double generatorSmoothStep_[6] = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
+  std::int32_t generatorSamplesLeft_ = 0;
+  bool interpolatedReaders_ = false;
+
   // Outputs of the previous sample: oscillator 1 after its amplitude modulation by 2 and 3,
   // oscillators 2 and 3.
   double last_[kOscillators] = {0.0, 0.0, 0.0};
 };
+
+TARVOLIN_FORCE_INLINE void Voice::StepMixer() {
+  --mixerSamplesLeft_;
+  if (mixerSamplesLeft_ == 0) {
+    for (int c = 0; c < 4; ++c) {
+      level_[c] = levelTarget_[c];
+      panLeft_[c] = panLeftTarget_[c];
+      panRight_[c] = panRightTarget_[c];
+    }
+    return;
+  }
+  for (int c = 0; c < 4; ++c) {
+    level_[c] += levelStep_[c];
+    panLeft_[c] += panLeftStep_[c];
+    panRight_[c] += panRightStep_[c];
+  }
+}
+
+TARVOLIN_FORCE_INLINE void Voice::StepGenerators() {
+  --generatorSamplesLeft_;
+  if (generatorSamplesLeft_ == 0) {
+    for (int g = 0; g < 3; ++g) {
+      generatorSmooth_[g] = generator_[g];
+      generatorSmooth_[g + 3] = generatorPositive_[g];
+    }
+    return;
+  }
+  for (int g = 0; g < 6; ++g) generatorSmooth_[g] += generatorSmoothStep_[g];
+}
 
 template <bool kPrepared>
 TARVOLIN_FORCE_INLINE void Voice::Sources(double noise, const bool* smoothFm, double& outLeft, double& outRight,
@@ -254,6 +328,12 @@ TARVOLIN_FORCE_INLINE void Voice::Sources(double noise, const bool* smoothFm, do
     if constexpr (kPrepared) return osc_[o].RenderPrepared(fm, smoothFm[o]);
     else return osc_[o].Render(fm);
   };
+  if (ampGainSamplesLeft_ > 0) {
+    --ampGainSamplesLeft_;
+    ampGain_ = ampGainSamplesLeft_ == 0 ? ampFactor_ : ampGain_ + ampGainStep_;
+  }
+  if (mixerSamplesLeft_ > 0) StepMixer();
+  if (generatorSamplesLeft_ > 0) StepGenerators();
   filterEg_.Process();
   ampEg_.Process();
   linEg1_.Process();
@@ -305,7 +385,7 @@ TARVOLIN_FORCE_INLINE void Voice::Sources(double noise, const bool* smoothFm, do
   double cutoff = egIntensity_ * egSource_[0] + keyTrackOffset_;
   if (cfmSource_ != nullptr) cutoff += cfmAmount_ * *cfmSource_;
   cutoffModulation = TruncateToInt32(cutoff);
-  gain = ampFactor_ * egSource_[1];
+  gain = ampGain_ * egSource_[1];
   outLeft = l;
   outRight = r;
 }

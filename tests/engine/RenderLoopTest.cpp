@@ -1,5 +1,6 @@
 // The render loop: control ticks spanning host blocks, MIDI landing on its exact sample, the tempo
-// clocks following the host, sample-rate changes and the chorus on the mix.
+// clocks following the host, sample-rate changes and the chorus on the mix; and what it does
+// against clicks and zipper noise without changing a steady sound.
 
 #include <gtest/gtest.h>
 
@@ -51,6 +52,33 @@ Stereo PlayAt(const std::vector<int>& blockSizes, const std::vector<std::pair<in
     position += n;
   }
   return out;
+}
+
+// The largest sample-to-sample step of x within [from, to).
+double LargestStep(const std::vector<double>& x, std::size_t from = 1, std::size_t to = SIZE_MAX) {
+  double step = 0.0;
+  for (std::size_t i = std::max<std::size_t>(from, 1); i < x.size() && i < to; ++i) {
+    step = std::max(step, std::fabs(x[i] - x[i - 1]));
+  }
+  return step;
+}
+
+// Energy of the second difference within [from, to): what lies far above the pitch, where a click is.
+double Roughness(const std::vector<double>& x, std::size_t from, std::size_t to) {
+  double sum = 0.0;
+  for (std::size_t i = std::max<std::size_t>(from, 2); i < x.size() && i < to; ++i) {
+    const double d = x[i] - 2.0 * x[i - 1] + x[i - 2];
+    sum += d * d;
+  }
+  return sum;
+}
+
+// A low sine with a held envelope and a strong velocity response: its own steps are small, so a gain
+// that jumps shows as a step far above them.
+void SoftSine(Harness& h) {
+  h.PlainSine();
+  h.Set(kAmpVelocity, 0.9);
+  h.Set(kNumberOfVoices, 3);  // 8 voices
 }
 
 }  // namespace
@@ -298,4 +326,155 @@ TEST(RenderLoop, ANoteOffWaitingAcrossARateDropDoesNotLinger) {
     held += v.Active() && v.Gate() ? 1 : 0;
   }
   EXPECT_EQ(held, 1);
+}
+
+TEST(RenderLoop, ReStrikesStoppedVoicesAndVolumeJumpsMoveWithoutAStep) {
+  constexpr int kSettle = 4410;
+  constexpr std::size_t kEvent = kSettle;
+  // A sounding key struck again at another velocity reaches its new level in a couple of
+  // milliseconds; its high-frequency burst is no larger than that of a re-strike at the same velocity.
+  const auto restrike = [](int velocity) {
+    Harness h;
+    SoftSine(h);
+    h.NoteOn(0, 48, 110);
+    Stereo out = h.Render(kSettle);
+    h.NoteOn(0, 48, velocity);
+    out.Append(h.Render(2000));
+    return out;
+  };
+  const Stereo same = restrike(110);
+  const Stereo softer = restrike(50);
+  const double own = LargestStep(same.left, 2000, kEvent);
+  ASSERT_GT(own, 0.0);
+  EXPECT_LT(LargestStep(softer.left, kEvent - 10), 1.05 * own);
+  EXPECT_LT(Roughness(softer.left, kEvent - 10, kEvent + 400), 2.0 * Roughness(same.left, kEvent - 10, kEvent + 400));
+  EXPECT_NEAR(Peak(softer.left, kEvent + 1500), Peak(same.left, kEvent + 1500) * (1.0 + 0.9 * (50.0 / 127 - 1)) /
+                                                    (1.0 + 0.9 * (110.0 / 127 - 1)), 0.02 * own);
+
+  // A program change under a held chord, and a change of the number of voices, fade the chord out
+  // in about 2 ms; the voices are free at once and nothing is heard after the fade.
+  for (int change = 0; change < 2; ++change) {
+    Harness h;
+    SoftSine(h);
+    for (int note : {48, 52, 55}) h.NoteOn(0, note, 100);
+    const Stereo before = h.Render(kSettle);
+    if (change == 0) ASSERT_TRUE(h.plug->RecallProgram(1));
+    else h.Set(kNumberOfVoices, 4);
+    for (int v = 0; v < Tarvolin::kVoices; ++v) EXPECT_FALSE(h.plug->GetVoice(v).Active()) << v;
+    Stereo out = before;
+    out.Append(h.Render(400));
+    const double chordOwn = LargestStep(before.left, 2000);
+    EXPECT_GT(Peak(out.left, kEvent, kEvent + 10), 0.5 * std::fabs(before.left.back())) << change;  // not cut
+    EXPECT_LT(LargestStep(out.left, kEvent - 1), 1.05 * chordOwn) << change;
+    EXPECT_EQ(Peak(out.left, kEvent + 90), 0.0) << change;
+  }
+
+  // A voice stolen for a note that restarts its oscillator at the top of the sine: the old note
+  // fades out while the new one fades in.
+  {
+    Harness h;
+    SoftSine(h);
+    h.Set(kNumberOfVoices, 1);  // 2 voices
+    h.Set(kRestartMode1, 1);
+    h.Set(kStartPhase1, 90);
+    h.NoteOn(0, 48);
+    h.NoteOn(0, 55);
+    Stereo out = h.Render(kSettle);
+    h.NoteOn(0, 50);  // takes the voice of 48, the oldest
+    out.Append(h.Render(2000));
+    EXPECT_EQ(h.plug->GetVoice(0).Note(), 50);
+    EXPECT_LT(LargestStep(out.left, kEvent - 1), 1.1 * LargestStep(out.left, 2000, kEvent));
+  }
+
+  // Volume thrown between two values at block boundaries that fall anywhere in the wave: each move
+  // takes about 10 ms, no step is larger than the louder sound's own.
+  {
+    Harness h;
+    SoftSine(h);
+    h.Set(kVolume, 1.0);
+    h.NoteOn(0, 48, 127);
+    const Stereo loud = h.Render(kSettle);
+    Stereo out;
+    for (int k = 0; k < 6; ++k) {
+      h.Set(kVolume, k % 2 == 0 ? 0.3 : 1.0);
+      out.Append(h.Render(997 + 131 * k));
+    }
+    EXPECT_LT(LargestStep(out.left), 1.05 * LargestStep(loud.left, 2000));
+  }
+}
+
+TEST(RenderLoop, RampsLeaveTheSteadySoundAsItWas) {
+  const auto sound = [](Harness& h) {
+    h.PlainSine();
+    h.Set(kOsc2On, 1);
+    h.Set(kWaveTable2, 0);  // a saw beside the sine
+    h.Set(kChorusOn, 1);
+  };
+  // Settings given again while a chord sounds change no sample.
+  {
+    Harness a;
+    Harness b;
+    sound(a);
+    sound(b);
+    for (Harness* h : {&a, &b}) {
+      for (int note : {48, 55, 64}) h->NoteOn(0, note);
+    }
+    Stereo outA = a.Render(3000);
+    Stereo outB = b.Render(3000);
+    for (int index : {kVolume, kLevelOsc1, kLevelOsc2, kPanOsc1, kPanNoise, kChorusMix}) {
+      b.plug->OnParameterChanged(index);
+    }
+    outA.Append(a.Render(3000));
+    outB.Append(b.Render(3000));
+    EXPECT_EQ(outA.left, outB.left);
+    EXPECT_EQ(outA.right, outB.right);
+  }
+  // New Volume and Chorus Mix: once the ramps have run, the sound is that of an instrument that had
+  // the new values all along; new levels and pans likewise, after the filter has forgotten the ramp.
+  {
+    Harness moved;
+    Harness all;
+    sound(moved);
+    sound(all);
+    const auto settle = [](Harness& h) {
+      h.Set(kVolume, 0.8);
+      h.Set(kChorusMix, 0.2);
+      h.Set(kLevelOsc1, 0.9);
+      h.Set(kPanOsc2, 0.8);
+    };
+    settle(all);
+    for (Harness* h : {&moved, &all}) h->NoteOn(0, 52);
+    Stereo outMoved = moved.Render(3000);
+    Stereo outAll = all.Render(3000);
+    settle(moved);
+    EXPECT_NE(moved.plug->OutputGain(), 0.8);  // still on its way
+    outMoved.Append(moved.Render(6000));
+    outAll.Append(all.Render(6000));
+    EXPECT_EQ(moved.plug->OutputGain(), 0.8);
+    EXPECT_EQ(moved.plug->GetVoice(0).Level(0), all.plug->GetVoice(0).Level(0));
+    for (std::size_t i = 3000; i < 3100; ++i) ASSERT_LT(std::fabs(outMoved.left[i] - outMoved.left[i - 1]), 0.05) << i;
+    double worst = 0.0;
+    for (std::size_t i = 6000; i < outAll.size(); ++i) {
+      worst = std::max({worst, std::fabs(outMoved.left[i] - outAll.left[i]), std::fabs(outMoved.right[i] - outAll.right[i])});
+    }
+    EXPECT_LT(worst, 1e-9);
+  }
+  // A 10 Hz tremolo through Amp AM: the generator, computed once per millisecond, is read
+  // interpolated, so the gain never steps at the tick rate.
+  {
+    Harness h;
+    h.PlainSine();
+    h.Set(kAmpAmAmount, 1.0);
+    h.Set(kAmpAmSource, 14);  // MG1+
+    h.Set(kMg1Frequency, 10.0);
+    h.NoteOn(0, 24, 127);  // a low carrier: its own steps are far smaller than a tick's step of gain
+    const Stereo out = h.Render(20000);
+    Harness steady;
+    steady.PlainSine();
+    steady.NoteOn(0, 24, 127);
+    const Stereo own = steady.Render(20000);
+    EXPECT_LT(LargestStep(out.left, 2000), 1.05 * LargestStep(own.left, 2000));
+    EXPECT_LT(Roughness(out.left, 2000, 20000), 1.05 * Roughness(own.left, 2000, 20000));
+    EXPECT_GT(Peak(out.left, 2000), 0.5 * Peak(own.left, 2000));
+  }
 }
