@@ -24,6 +24,8 @@ using U4 = std::uint32_t __attribute__((vector_size(16)));
 using F4 = float __attribute__((vector_size(16)));
 
 constexpr int kL = VoiceLanes::kLanes;
+// MG1, MG2, Vib, MG1+, MG2+, Vib+ as the per-sample readers see them.
+constexpr int kGenerators = 6;
 
 // Read in place of a wave by lanes without a voice.
 const std::int16_t kSilentWave[kWaveLength] = {};
@@ -31,10 +33,11 @@ const std::int16_t kSilentWave[kWaveLength] = {};
 #define LANES_INLINE inline __attribute__((always_inline))
 
 // A source of a per-sample multiplier: a value fixed for the stretch, or one of the voice's own
-// envelope sources, which move every sample.
+// envelope sources or interpolated generators, which move every sample.
 struct SourceLanes {
   D4 fixed;
   M4 envelope[Voice::kEnvelopes];
+  M4 generator[kGenerators];
   bool perSample;
 };
 
@@ -103,6 +106,15 @@ struct Lanes {
   SourceLanes cfmSource;
   D4 ampFactor, unisonLeft, unisonRight;
   D4 egSource[Voice::kEnvelopes];
+  // Straight lines against clicks: samples left as numbers (exact; 0 where none runs), the step
+  // and where each line ends. A flag per kind says whether any lane had one at the stretch's start.
+  D4 ampGain, ampGainStep, ampGainLeft;
+  bool ampRamp;
+  D4 levelTarget[4], panLeftTarget[4], panRightTarget[4];
+  D4 levelStep[4], panLeftStep[4], panRightStep[4], mixerLeft;
+  bool mixerRamp;
+  D4 generator[kGenerators], generatorTarget[kGenerators], generatorStep[kGenerators], generatorLeft;
+  bool generatorRamp;
 };
 
 }  // namespace
@@ -117,6 +129,13 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
     for (int e = 0; e < Voice::kEnvelopes; ++e) {
       if (source == &v.egSource_[e]) {
         s.envelope[e][k] = -1;
+        s.perSample = true;
+        return;
+      }
+    }
+    for (int g = 0; g < kGenerators; ++g) {
+      if (source == &v.generatorSmooth_[g]) {
+        s.generator[g][k] = -1;
         s.perSample = true;
         return;
       }
@@ -266,6 +285,28 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
     l.ampFactor[k] = v.ampFactor_;
     l.unisonLeft[k] = v.unisonLeft_;
     l.unisonRight[k] = v.unisonRight_;
+
+    l.ampGain[k] = v.ampGain_;
+    l.ampGainStep[k] = v.ampGainStep_;
+    l.ampGainLeft[k] = v.ampGainSamplesLeft_ > 0 ? v.ampGainSamplesLeft_ : 0;
+    l.ampRamp = l.ampRamp || v.ampGainSamplesLeft_ > 0;
+    for (int c = 0; c < 4; ++c) {
+      l.levelTarget[c][k] = v.levelTarget_[c];
+      l.panLeftTarget[c][k] = v.panLeftTarget_[c];
+      l.panRightTarget[c][k] = v.panRightTarget_[c];
+      l.levelStep[c][k] = v.levelStep_[c];
+      l.panLeftStep[c][k] = v.panLeftStep_[c];
+      l.panRightStep[c][k] = v.panRightStep_[c];
+    }
+    l.mixerLeft[k] = v.mixerSamplesLeft_ > 0 ? v.mixerSamplesLeft_ : 0;
+    l.mixerRamp = l.mixerRamp || v.mixerSamplesLeft_ > 0;
+    for (int g = 0; g < kGenerators; ++g) {
+      l.generator[g][k] = v.generatorSmooth_[g];
+      l.generatorTarget[g][k] = g < 3 ? v.generator_[g] : v.generatorPositive_[g - 3];
+      l.generatorStep[g][k] = v.generatorSmoothStep_[g];
+    }
+    l.generatorLeft[k] = v.generatorSamplesLeft_ > 0 ? v.generatorSamplesLeft_ : 0;
+    l.generatorRamp = l.generatorRamp || v.generatorSamplesLeft_ > 0;
   }
 }
 
@@ -310,6 +351,24 @@ void VoiceLanes::Scatter(const void* from, Voice* const* voices, int voiceCount)
       vf.state_[n][1] = fl.stateRight[n][k];
     }
     vf.denormalOffset_ = fl.offset[k];
+
+    // Only lanes whose line ran can have moved; the others keep their own counts.
+    if (v.ampGainSamplesLeft_ > 0) {
+      v.ampGain_ = l.ampGain[k];
+      v.ampGainSamplesLeft_ = static_cast<std::int32_t>(l.ampGainLeft[k]);
+    }
+    if (v.mixerSamplesLeft_ > 0) {
+      for (int c = 0; c < 4; ++c) {
+        v.level_[c] = l.level[c][k];
+        v.panLeft_[c] = l.panLeft[c][k];
+        v.panRight_[c] = l.panRight[c][k];
+      }
+      v.mixerSamplesLeft_ = static_cast<std::int32_t>(l.mixerLeft[k]);
+    }
+    if (v.generatorSamplesLeft_ > 0) {
+      for (int g = 0; g < kGenerators; ++g) v.generatorSmooth_[g] = l.generator[g][k];
+      v.generatorSamplesLeft_ = static_cast<std::int32_t>(l.generatorLeft[k]);
+    }
   }
 }
 

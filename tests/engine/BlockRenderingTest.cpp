@@ -28,9 +28,11 @@ Stereo RenderPlay(const RandomPlay& play, bool reference, double rate) {
 }  // namespace
 
 // Every path the processor runs: the voices' own render in groups, and the voices side by side in
-// vector lanes (two or four to a register). Random patches cover hard sync, linear FM, AM, X-Mode and
-// envelope-driven modulation; random voice counts and notes that start, steal and end at any sample
-// give groups of every size from 1 to 4 and voices that stop inside a stretch.
+// vector lanes (two or four to a register). Random patches cover hard sync, linear FM, AM, X-Mode,
+// envelope-driven modulation, and levels, pans, gains and generators moving in straight lines while
+// notes sound (automation, re-struck notes, per-sample readers of the generators); random voice
+// counts and notes that start, steal and end at any sample give groups of every size from 1 to 4 and
+// voices that stop inside a stretch.
 TEST(BlockRendering, MatchesTheReferenceOrderBitForBit) {
   const VoiceLanes::Path best = VoiceLanes::Current();
   struct Restore {
