@@ -8,13 +8,27 @@
 #include <time.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <vector>
 
 #include "engine/ParameterTable.h"
 #include "engine/Tarvolin.h"
+#include "engine/VoiceLanes.h"
 
 namespace {
+
+// TARVOLIN_VOICE_PATH=scalar|sse2|avx2 renders every case on that path, so that two runs of the same
+// binary compare paths under the same conditions.
+const bool g_pathChosen = [] {
+  const char* name = std::getenv("TARVOLIN_VOICE_PATH");
+  if (name == nullptr) return false;
+  for (VoiceLanes::Path p : {VoiceLanes::Path::kScalar, VoiceLanes::Path::kSse2, VoiceLanes::Path::kAvx2}) {
+    if (std::strcmp(name, VoiceLanes::Name(p)) == 0) VoiceLanes::Force(p);
+  }
+  return true;
+}();
 
 constexpr double kRate = 44100.0;
 constexpr int kBlock = 512;
@@ -165,6 +179,21 @@ BENCHMARK_CAPTURE(BM_HeavyPatch64Voices, no_hard_sync, kNoHardSync)->Unit(benchm
 BENCHMARK_CAPTURE(BM_HeavyPatch64Voices, am_by_osc2, kAmByOsc2)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_HeavyPatch64Voices, bare, kNoLinearFm | kNoFilterModulation | kNoOscillators | kNoHardSync | kAmByOsc2)
     ->Unit(benchmark::kMillisecond);
+
+// The full heavy patch on each rendering path the processor runs (the others use the best).
+void BM_HeavyPatchOnPath(benchmark::State& state, VoiceLanes::Path path) {
+  if (!VoiceLanes::CanRun(path)) {
+    state.SkipWithError("this processor cannot run the path");
+    return;
+  }
+  const VoiceLanes::Path best = VoiceLanes::Current();
+  VoiceLanes::Force(path);
+  BM_HeavyPatch64Voices(state, kFull);
+  VoiceLanes::Force(best);
+}
+BENCHMARK_CAPTURE(BM_HeavyPatchOnPath, scalar, VoiceLanes::Path::kScalar)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_HeavyPatchOnPath, sse2, VoiceLanes::Path::kSse2)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_HeavyPatchOnPath, avx2, VoiceLanes::Path::kAvx2)->Unit(benchmark::kMillisecond);
 
 // A voice whose oscillator was driven by linear FM and then no longer is costs what a fresh voice
 // costs: the FM smoother comes to rest. Compare the two cases; they should be within 10 %.

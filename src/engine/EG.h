@@ -36,6 +36,10 @@ class EG {
   double Release() const { return release_; }
   double RateFactor() const { return rateFactor_; }
 
+ private:
+  // Renders voices side by side with this record's own arithmetic.
+  friend class VoiceLanes;
+
  protected:
   explicit EG(double rateFactor) : rateFactor_(rateFactor) {}
 

@@ -47,6 +47,10 @@ class Filter {
     return y;
   }
 
+ private:
+  // Renders voices side by side with this record's own arithmetic.
+  friend class VoiceLanes;
+
  protected:
   static constexpr double kLargest = 1.7976931348623157e308;
 

@@ -92,6 +92,10 @@ class Oscillator {
   }
 
  private:
+  // Renders voices side by side with this record's own arithmetic.
+  friend class VoiceLanes;
+
+ private:
   void UpdateWavePosition();
   void UpdatePitchOffset() { pitchOffset_ = octave_ * 1536 + semitone_ * 128 + fine_; }
   void SyncToMaster();

@@ -6,6 +6,7 @@
 #include "engine/ModulationSource.h"
 #include "engine/NumericConversion.h"
 #include "engine/ParameterTable.h"
+#include "engine/VoiceLanes.h"
 
 namespace {
 
@@ -694,6 +695,10 @@ TARVOLIN_CPU_CLONES void Voice::RenderGroupOf(Voice* const* voices, double* __re
 
 void Voice::RenderGroup(Voice* const* voices, int voiceCount, double* left, double* right, int count,
                         const double* const* noise, int noiseStride) {
+  if (VoiceLanes::Current() != VoiceLanes::Path::kScalar) {
+    VoiceLanes::Render(voices, voiceCount, left, right, count, noise, noiseStride);
+    return;
+  }
   switch (voiceCount) {
     case 1:
       RenderGroupOf<1>(voices, left, right, count, noise, noiseStride);

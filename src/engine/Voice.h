@@ -84,7 +84,8 @@ class Voice {
                          const double* noiseFirst, const double* noiseSecond, int noiseStride);
   // Up to kMaxGroup sounding voices over the same samples, in the order given (voice k before voice
   // k + 1 in each sample's sum), exactly as RenderChunk of each in turn: noise[k] are voice k's noise
-  // values. The filters of the group run side by side, so their feedback chains overlap.
+  // values. Where the processor has AVX2 the group runs in the lanes of vector registers
+  // (VoiceLanes); otherwise the filters of the group run side by side, so their feedback chains overlap.
   static constexpr int kMaxGroup = 4;
   static void RenderGroup(Voice* const* voices, int voiceCount, double* left, double* right, int count,
                           const double* const* noise, int noiseStride);
@@ -126,6 +127,10 @@ class Voice {
   // across each control tick, and over a couple of milliseconds when a sounding voice is struck again.
   double AmplifierGain() const { return ampGain_; }
   double KeyTrackOffset() const { return keyTrackOffset_; }
+
+ private:
+  // Renders voices side by side with this record's own arithmetic.
+  friend class VoiceLanes;
 
  private:
   static std::size_t Index3(int i) { return static_cast<std::size_t>(i < 0 ? 0 : (i > 2 ? 2 : i)); }

@@ -51,6 +51,10 @@ class VoiceFilter {
   double OutputGain() const { return outputGain_; }
 
  private:
+  // Renders voices side by side with this record's own arithmetic.
+  friend class VoiceLanes;
+
+ private:
   void ResetState();
   void UpdateResonanceTerms();
   void UpdateCoefficients(int pitch);

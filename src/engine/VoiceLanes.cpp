@@ -1,0 +1,468 @@
+#include "engine/VoiceLanes.h"
+
+#include <atomic>
+#include <cstddef>
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include <immintrin.h>
+#endif
+
+#include "engine/FilterTables.h"
+#include "engine/NumericConversion.h"
+#include "engine/Voice.h"
+
+// Vectors of four lanes wider than the baseline registers: passed by reference between the steps,
+// which are all inlined into each path's function.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+namespace {
+
+using D4 = double __attribute__((vector_size(32)));
+using M4 = std::int64_t __attribute__((vector_size(32)));  // lane masks of D4 comparisons: -1 or 0
+using I4 = std::int32_t __attribute__((vector_size(16)));
+using U4 = std::uint32_t __attribute__((vector_size(16)));
+using F4 = float __attribute__((vector_size(16)));
+
+constexpr int kL = VoiceLanes::kLanes;
+// MG1, MG2, Vib, MG1+, MG2+, Vib+ as the per-sample readers see them.
+constexpr int kGenerators = 6;
+
+// Read in place of a wave by lanes without a voice.
+const std::int16_t kSilentWave[kWaveLength] = {};
+
+#define LANES_INLINE inline __attribute__((always_inline))
+
+// A source of a per-sample multiplier: a value fixed for the stretch, or one of the voice's own
+// envelope sources or interpolated generators, which move every sample.
+struct SourceLanes {
+  D4 fixed;
+  M4 envelope[Voice::kEnvelopes];
+  M4 generator[kGenerators];
+  bool perSample;
+};
+
+struct OscillatorLanes {
+  M4 on;
+  M4 live;  // on and not muted
+  M4 smooth;
+  U4 phase;
+  U4 increment;
+  I4 wrapped;
+  // FM smoother.
+  D4 b0, b1, a1, a2, x1, x2, y1, y2;
+  // Reads: the first at the phase, the second at the phase plus an offset in the same wave (Saw,
+  // Pulse, Full PWM) or at the phase in the next wave (Interpolate).
+  const std::int16_t* first[kL];
+  const std::int16_t* second[kL];
+  U4 secondOffset;
+  // Every read mode is first * firstWeight + second * secondWeight, with the same bits as its own
+  // expression: Saw 0.5 and 0.5 (halving is exact), Pulse and Full PWM 1 and -1, Interpolate the
+  // crossfade weights (the two products added in either order), Raw 1 and 0 (adding a zero).
+  D4 firstWeight, secondWeight;
+  // Hard sync: the lanes whose master is oscillator m, and the start phase they restart from.
+  M4 masterIs[Voice::kOscillators];
+  U4 startPhase;
+  bool anySync;
+  // Amplitude modulation by a source.
+  M4 ampModOn;
+  D4 ampModAmount;
+  M4 ampModPositive;
+  SourceLanes ampModSource;
+};
+
+struct EnvelopeLanes {
+  D4 output, stage, target, coefficient;  // stage as a number; target or per-sample step
+  D4 sustain;
+  D4 decay;  // the decay's coefficient (exponential) or step (linear), for lanes in their attack
+  M4 invert;
+  D4 level;
+};
+struct FilterLanes {
+  I4 current, target, direction, lastIndex;
+  D4 g, g4, b, k, d, outputGain;
+  D4 feedbackScale, resonanceGain;
+  M4 lowpass12;
+  M4 highpass;
+  D4 highpassSign;  // -0 for Highpass 24: its sections feed back the negated stage input
+  const FilterTables* tables[kL];
+  D4 stateLeft[4], stateRight[4];
+  D4 offset;
+};
+// Everything of the voices that the samples of a stretch read or move.
+struct Lanes {
+  EnvelopeLanes env[Voice::kEnvelopes];
+  OscillatorLanes osc[Voice::kOscillators];
+  FilterLanes filter;
+  D4 last[Voice::kOscillators];
+  D4 effectiveAm2, effectiveAm3;
+  M4 am2, am3;
+  D4 linFm2, linFm3;
+  M4 select2, select3;
+  D4 level[4], panLeft[4], panRight[4];
+  M4 xMode, xModeIs2, xModeIs3;
+  D4 xLevel, xPanLeft, xPanRight;
+  D4 egIntensity, keyTrack, cfmAmount;
+  M4 cfmOn;
+  SourceLanes cfmSource;
+  D4 ampFactor, unisonLeft, unisonRight;
+  D4 egSource[Voice::kEnvelopes];
+  // Straight lines against clicks: samples left as numbers (exact; 0 where none runs), the step
+  // and where each line ends. A flag per kind says whether any lane had one at the stretch's start.
+  D4 ampGain, ampGainStep, ampGainLeft;
+  bool ampRamp;
+  D4 levelTarget[4], panLeftTarget[4], panRightTarget[4];
+  D4 levelStep[4], panLeftStep[4], panRightStep[4], mixerLeft;
+  bool mixerRamp;
+  D4 generator[kGenerators], generatorTarget[kGenerators], generatorStep[kGenerators], generatorLeft;
+  bool generatorRamp;
+};
+
+}  // namespace
+
+// Loads the lanes from the voices (lanes without a voice stay silent) and prepares their oscillators.
+void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
+  Lanes& l = *static_cast<Lanes*>(into);
+  l = Lanes{};
+  // The source a voice's pointer selects: its own envelope sources move every sample; anything else
+  // holds for the stretch.
+  const auto gatherSource = [](SourceLanes& s, int k, const Voice& v, const double* source) {
+    for (int e = 0; e < Voice::kEnvelopes; ++e) {
+      if (source == &v.egSource_[e]) {
+        s.envelope[e][k] = -1;
+        s.perSample = true;
+        return;
+      }
+    }
+    for (int g = 0; g < kGenerators; ++g) {
+      if (source == &v.generatorSmooth_[g]) {
+        s.generator[g][k] = -1;
+        s.perSample = true;
+        return;
+      }
+    }
+    s.fixed[k] = *source;
+  };
+  for (int k = 0; k < kL; ++k) {
+    for (int o = 0; o < Voice::kOscillators; ++o) {
+      l.osc[o].first[k] = kSilentWave;
+      l.osc[o].second[k] = kSilentWave;
+    }
+    l.filter.tables[k] = voices[0]->filter_.tables_.get();
+  }
+  for (int k = 0; k < voiceCount; ++k) {
+    Voice& v = *voices[k];
+    bool smooth[Voice::kOscillators];
+    v.PrepareStretch(smooth);
+    const EG* egs[Voice::kEnvelopes] = {&v.filterEg_, &v.ampEg_, &v.linEg1_, &v.linEg2_};
+    for (int e = 0; e < Voice::kEnvelopes; ++e) {
+      EnvelopeLanes& el = l.env[e];
+      const EG& eg = *egs[e];
+      el.output[k] = eg.output_;
+      el.stage[k] = eg.stage_;
+      el.target[k] = eg.targetOrStep_;
+      el.coefficient[k] = eg.coefficient_;
+      el.sustain[k] = eg.sustain_;
+      // The decay's rate is needed only by an envelope in its attack (and costs a power to find).
+      if (eg.stage_ == 1) {
+        if (e < 2) {
+          el.decay[k] = static_cast<const ExpEG&>(eg).Coefficient(eg.decay_);
+        } else {
+          const double t = static_cast<const LinearEG&>(eg).SegmentSamples(eg.decay_);
+          el.decay[k] = t > 0.0 ? (eg.sustain_ - 1.0) / t : eg.sustain_ - 1.0;
+        }
+      }
+      el.invert[k] = v.egAmount_[e] < 0.0 ? -1 : 0;
+      el.level[k] = v.egLevel_[e];
+      l.egSource[e][k] = v.egSource_[e];
+    }
+    for (int o = 0; o < Voice::kOscillators; ++o) {
+      OscillatorLanes& ol = l.osc[o];
+      const Oscillator& osc = v.osc_[o];
+      ol.on[k] = v.oscOn_[o] ? -1 : 0;
+      ol.live[k] = v.oscOn_[o] && !osc.muted_ ? -1 : 0;
+      ol.smooth[k] = smooth[o] ? -1 : 0;
+      ol.phase[k] = static_cast<std::uint32_t>(osc.phase_);
+      ol.increment[k] = static_cast<std::uint32_t>(osc.increment_);
+      ol.wrapped[k] = osc.wrapped_ ? -1 : 0;
+      const Filter& f = osc.fmSmoother_;
+      ol.b0[k] = f.b0_;
+      ol.b1[k] = f.b1_;
+      ol.a1[k] = f.a1_;
+      ol.a2[k] = f.a2_;
+      ol.x1[k] = f.x1_;
+      ol.x2[k] = f.x2_;
+      ol.y1[k] = f.y1_;
+      ol.y2[k] = f.y2_;
+      ol.first[k] = osc.wave0Samples_;
+      switch (osc.readMode_) {
+        case Oscillator::ReadMode::kSaw:
+        case Oscillator::ReadMode::kDifference: {
+          const bool saw = osc.readMode_ == Oscillator::ReadMode::kSaw;
+          ol.firstWeight[k] = saw ? 0.5 : 1.0;
+          ol.secondWeight[k] = saw ? 0.5 : -1.0;
+          ol.second[k] = osc.wave0Samples_;
+          ol.secondOffset[k] = static_cast<std::uint32_t>(osc.secondReadOffset_);
+          break;
+        }
+        case Oscillator::ReadMode::kCrossfade:
+          ol.firstWeight[k] = osc.weight0_;
+          ol.secondWeight[k] = osc.weight1_;
+          ol.second[k] = osc.wave1Samples_;
+          break;
+        default:
+          ol.firstWeight[k] = 1.0;
+          ol.secondWeight[k] = 0.0;
+          ol.second[k] = osc.wave0Samples_;
+          break;
+      }
+      for (int m = 0; m < Voice::kOscillators; ++m) {
+        if (osc.master_ == &v.osc_[m]) {
+          ol.masterIs[m][k] = -1;
+          ol.anySync = true;
+        }
+      }
+      ol.startPhase[k] = static_cast<std::uint32_t>(
+          RoundHalfAwayToInt32(static_cast<double>(Oscillator::kPhaseCycle) * osc.startPhase_));
+      if (v.ampModSource_[o] != nullptr) {
+        ol.ampModOn[k] = -1;
+        ol.ampModAmount[k] = v.ampModAmount_[o];
+        ol.ampModPositive[k] = v.ampModAmount_[o] >= 0.0 ? -1 : 0;
+        gatherSource(ol.ampModSource, k, v, v.ampModSource_[o]);
+      }
+    }
+    FilterLanes& fl = l.filter;
+    const VoiceFilter& vf = v.filter_;
+    fl.current[k] = vf.currentCutoff_;
+    fl.target[k] = vf.targetCutoff_;
+    fl.direction[k] = vf.slewDirection_;
+    fl.lastIndex[k] = vf.lastIndex_;
+    fl.g[k] = vf.g_;
+    fl.g4[k] = vf.g4_;
+    fl.b[k] = vf.b_;
+    fl.k[k] = vf.k_;
+    fl.d[k] = vf.d_;
+    fl.outputGain[k] = vf.outputGain_;
+    fl.feedbackScale[k] = vf.feedbackScale_;
+    fl.resonanceGain[k] = vf.resonanceGain_;
+    fl.highpass[k] = vf.type_ == VoiceFilter::kHighpass24 ? -1 : 0;
+    fl.highpassSign[k] = vf.type_ == VoiceFilter::kHighpass24 ? -0.0 : 0.0;
+    fl.lowpass12[k] = vf.type_ == VoiceFilter::kLowpass12 ? -1 : 0;
+    fl.tables[k] = vf.tables_.get();
+    for (int n = 0; n < 4; ++n) {
+      fl.stateLeft[n][k] = vf.state_[n][0];
+      fl.stateRight[n][k] = vf.state_[n][1];
+    }
+    fl.offset[k] = vf.denormalOffset_;
+
+    for (int o = 0; o < Voice::kOscillators; ++o) l.last[o][k] = v.last_[o];
+    l.effectiveAm2[k] = v.effectiveAm2_;
+    l.effectiveAm3[k] = v.effectiveAm3_;
+    l.am2[k] = v.oscOn_[1] && v.effectiveAm2_ != 0.0 ? -1 : 0;
+    l.am3[k] = v.oscOn_[2] && v.effectiveAm3_ != 0.0 ? -1 : 0;
+    l.linFm2[k] = v.effectiveLinFm_[0];
+    l.linFm3[k] = v.effectiveLinFm_[1];
+    l.select2[k] = v.fmSelect_[0] ? -1 : 0;
+    l.select3[k] = v.fmSelect_[1] ? -1 : 0;
+    for (int c = 0; c < 4; ++c) {
+      l.level[c][k] = v.level_[c];
+      l.panLeft[c][k] = v.panLeft_[c];
+      l.panRight[c][k] = v.panRight_[c];
+    }
+    const int x = v.xModeIndex_;
+    l.xMode[k] = v.xMode_ ? -1 : 0;
+    l.xModeIs2[k] = x == 1 ? -1 : 0;
+    l.xModeIs3[k] = x == 2 ? -1 : 0;
+    l.xLevel[k] = v.level_[x];
+    l.xPanLeft[k] = v.panLeft_[x];
+    l.xPanRight[k] = v.panRight_[x];
+    l.egIntensity[k] = v.egIntensity_;
+    l.keyTrack[k] = v.keyTrackOffset_;
+    if (v.cfmSource_ != nullptr) {
+      l.cfmOn[k] = -1;
+      l.cfmAmount[k] = v.cfmAmount_;
+      gatherSource(l.cfmSource, k, v, v.cfmSource_);
+    }
+    l.ampFactor[k] = v.ampFactor_;
+    l.unisonLeft[k] = v.unisonLeft_;
+    l.unisonRight[k] = v.unisonRight_;
+
+    l.ampGain[k] = v.ampGain_;
+    l.ampGainStep[k] = v.ampGainStep_;
+    l.ampGainLeft[k] = v.ampGainSamplesLeft_ > 0 ? v.ampGainSamplesLeft_ : 0;
+    l.ampRamp = l.ampRamp || v.ampGainSamplesLeft_ > 0;
+    for (int c = 0; c < 4; ++c) {
+      l.levelTarget[c][k] = v.levelTarget_[c];
+      l.panLeftTarget[c][k] = v.panLeftTarget_[c];
+      l.panRightTarget[c][k] = v.panRightTarget_[c];
+      l.levelStep[c][k] = v.levelStep_[c];
+      l.panLeftStep[c][k] = v.panLeftStep_[c];
+      l.panRightStep[c][k] = v.panRightStep_[c];
+    }
+    l.mixerLeft[k] = v.mixerSamplesLeft_ > 0 ? v.mixerSamplesLeft_ : 0;
+    l.mixerRamp = l.mixerRamp || v.mixerSamplesLeft_ > 0;
+    for (int g = 0; g < kGenerators; ++g) {
+      l.generator[g][k] = v.generatorSmooth_[g];
+      l.generatorTarget[g][k] = g < 3 ? v.generator_[g] : v.generatorPositive_[g - 3];
+      l.generatorStep[g][k] = v.generatorSmoothStep_[g];
+    }
+    l.generatorLeft[k] = v.generatorSamplesLeft_ > 0 ? v.generatorSamplesLeft_ : 0;
+    l.generatorRamp = l.generatorRamp || v.generatorSamplesLeft_ > 0;
+  }
+}
+
+// Stores what the samples moved back into the voices.
+void VoiceLanes::Scatter(const void* from, Voice* const* voices, int voiceCount) {
+  const Lanes& l = *static_cast<const Lanes*>(from);
+  for (int k = 0; k < voiceCount; ++k) {
+    Voice& v = *voices[k];
+    EG* egs[Voice::kEnvelopes] = {&v.filterEg_, &v.ampEg_, &v.linEg1_, &v.linEg2_};
+    for (int e = 0; e < Voice::kEnvelopes; ++e) {
+      EG& eg = *egs[e];
+      eg.output_ = l.env[e].output[k];
+      eg.stage_ = static_cast<std::int32_t>(l.env[e].stage[k]);
+      eg.targetOrStep_ = l.env[e].target[k];
+      eg.coefficient_ = l.env[e].coefficient[k];
+      v.egSource_[e] = l.egSource[e][k];
+    }
+    for (int o = 0; o < Voice::kOscillators; ++o) {
+      Oscillator& osc = v.osc_[o];
+      const OscillatorLanes& ol = l.osc[o];
+      osc.phase_ = static_cast<std::int32_t>(ol.phase[k]);
+      osc.wrapped_ = ol.wrapped[k] != 0;
+      Filter& f = osc.fmSmoother_;
+      f.x1_ = ol.x1[k];
+      f.x2_ = ol.x2[k];
+      f.y1_ = ol.y1[k];
+      f.y2_ = ol.y2[k];
+      v.last_[o] = l.last[o][k];
+    }
+    VoiceFilter& vf = v.filter_;
+    const FilterLanes& fl = l.filter;
+    vf.currentCutoff_ = fl.current[k];
+    vf.lastIndex_ = fl.lastIndex[k];
+    vf.g_ = fl.g[k];
+    vf.g4_ = fl.g4[k];
+    vf.b_ = fl.b[k];
+    vf.k_ = fl.k[k];
+    vf.d_ = fl.d[k];
+    vf.outputGain_ = fl.outputGain[k];
+    for (int n = 0; n < 4; ++n) {
+      vf.state_[n][0] = fl.stateLeft[n][k];
+      vf.state_[n][1] = fl.stateRight[n][k];
+    }
+    vf.denormalOffset_ = fl.offset[k];
+
+    // Only lanes whose line ran can have moved; the others keep their own counts.
+    if (v.ampGainSamplesLeft_ > 0) {
+      v.ampGain_ = l.ampGain[k];
+      v.ampGainSamplesLeft_ = static_cast<std::int32_t>(l.ampGainLeft[k]);
+    }
+    if (v.mixerSamplesLeft_ > 0) {
+      for (int c = 0; c < 4; ++c) {
+        v.level_[c] = l.level[c][k];
+        v.panLeft_[c] = l.panLeft[c][k];
+        v.panRight_[c] = l.panRight[c][k];
+      }
+      v.mixerSamplesLeft_ = static_cast<std::int32_t>(l.mixerLeft[k]);
+    }
+    if (v.generatorSamplesLeft_ > 0) {
+      for (int g = 0; g < kGenerators; ++g) v.generatorSmooth_[g] = l.generator[g][k];
+      v.generatorSamplesLeft_ = static_cast<std::int32_t>(l.generatorLeft[k]);
+    }
+  }
+}
+
+
+// The samples themselves, compiled once per instruction set: the same source in each namespace.
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define LANES_HAVE_AVX2 1
+#pragma GCC push_options
+#pragma GCC target("avx2")
+#define LANES_WIDE 1
+namespace wide {
+#include "engine/VoiceLanesSamples.inc"
+}  // namespace wide
+#undef LANES_WIDE
+
+void VoiceLanes::RenderAvx2(void* lanes, int voiceCount, double* left, double* right, int count,
+                            const double* const* noise, int noiseStride) {
+  wide::RenderSamples(*static_cast<Lanes*>(lanes), voiceCount, left, right, count, noise, noiseStride);
+}
+#pragma GCC pop_options
+#else
+void VoiceLanes::RenderAvx2(void*, int, double*, double*, int, const double* const*, int) {}
+#endif
+
+namespace narrow {
+#include "engine/VoiceLanesSamples.inc"
+}  // namespace narrow
+
+void VoiceLanes::RenderSse2(void* lanes, int voiceCount, double* left, double* right, int count,
+                            const double* const* noise, int noiseStride) {
+  narrow::RenderSamples(*static_cast<Lanes*>(lanes), voiceCount, left, right, count, noise, noiseStride);
+}
+
+namespace {
+
+// Without AVX2 the voices' own render is chosen: the compiler splits four-lane comparisons into
+// single lanes for SSE2, which makes that path slower than the scalar one for now.
+bool HaveAvx2() {
+#if defined(LANES_HAVE_AVX2)
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2");
+#else
+  return false;
+#endif
+}
+
+VoiceLanes::Path BestPath() { return HaveAvx2() ? VoiceLanes::Path::kAvx2 : VoiceLanes::Path::kScalar; }
+
+// Chosen on first use, so that no other static initialiser can find it unset.
+std::atomic<int>& PathInUse() {
+  static std::atomic<int> path{static_cast<int>(BestPath())};
+  return path;
+}
+
+}  // namespace
+
+bool VoiceLanes::CanRun(Path path) {
+  switch (path) {
+    case Path::kScalar:
+    case Path::kSse2:
+      return true;
+    case Path::kAvx2:
+      return HaveAvx2();
+  }
+  return false;
+}
+
+VoiceLanes::Path VoiceLanes::Current() { return static_cast<Path>(PathInUse().load(std::memory_order_relaxed)); }
+
+void VoiceLanes::Force(Path path) {
+  PathInUse().store(static_cast<int>(CanRun(path) ? path : BestPath()), std::memory_order_relaxed);
+}
+
+const char* VoiceLanes::Name(Path path) {
+  switch (path) {
+    case Path::kScalar:
+      return "scalar";
+    case Path::kSse2:
+      return "sse2";
+    case Path::kAvx2:
+      return "avx2";
+  }
+  return "?";
+}
+
+void VoiceLanes::Render(Voice* const* voices, int voiceCount, double* left, double* right, int count,
+                        const double* const* noise, int noiseStride) {
+  if (voiceCount < 1 || voiceCount > kL || count < 1) return;
+  Lanes lanes;
+  Gather(&lanes, voices, voiceCount);
+  if (Current() == Path::kAvx2) {
+    RenderAvx2(&lanes, voiceCount, left, right, count, noise, noiseStride);
+  } else {
+    RenderSse2(&lanes, voiceCount, left, right, count, noise, noiseStride);
+  }
+  Scatter(&lanes, voices, voiceCount);
+}

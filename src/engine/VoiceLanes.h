@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+
+class Voice;
+
+// Up to four sounding voices rendered side by side: each lane of a vector of doubles carries one
+// voice through its envelopes, oscillators (table reads, two-read modes, hard sync, linear FM and its
+// smoother, AM), noise, mixer, ladder filter and amplifier, sample by sample. Every lane does the
+// arithmetic of the voice's own render in the same order, without fused multiply-add, so the samples
+// are the same bit for bit; only the rare events (a hard-sync restart, a new filter cutoff) leave the
+// vector for their lanes.
+//
+// Paths: four lanes in one AVX2 register, or in two SSE2 registers (the baseline of both libraries,
+// 64 and 32 bits); the scalar path is the voices' own render, group by group. When the library
+// loads, AVX2 is chosen where the processor has it and the scalar path otherwise (the SSE2 lanes
+// give the same samples but are not yet faster than the scalar path).
+class VoiceLanes {
+ public:
+  static constexpr int kLanes = 4;
+  enum class Path : int { kScalar = 0, kSse2 = 1, kAvx2 = 2 };
+
+  // Whether this processor and build can run path.
+  static bool CanRun(Path path);
+  // The path in use: the best one at load, or the one forced since.
+  static Path Current();
+  // For tests and measurements: use path from now on (a path the processor cannot run falls back to
+  // the best one it can). Not for use while another thread renders.
+  static void Force(Path path);
+  static const char* Name(Path path);
+
+  // Renders voiceCount (1 ... 4) sounding voices over count samples with the current path (not
+  // kScalar), adding voice k before voice k + 1 into each sample's sum: exactly what the voices' own
+  // render gives. noise[k] holds voice k's noise values at a distance of noiseStride.
+  static void Render(Voice* const* voices, int voiceCount, double* left, double* right, int count,
+                     const double* const* noise, int noiseStride);
+
+ private:
+  // The lanes' record is private to the implementation; these reach into the voices.
+  static void Gather(void* lanes, Voice* const* voices, int voiceCount);
+  static void Scatter(const void* lanes, Voice* const* voices, int voiceCount);
+  static void RenderAvx2(void* lanes, int voiceCount, double* left, double* right, int count,
+                         const double* const* noise, int noiseStride);
+  static void RenderSse2(void* lanes, int voiceCount, double* left, double* right, int count,
+                         const double* const* noise, int noiseStride);
+};
