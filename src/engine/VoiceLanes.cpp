@@ -376,8 +376,12 @@ void VoiceLanes::Scatter(const void* from, Voice* const* voices, int voiceCount)
 // The samples themselves, compiled once per instruction set: the same source in each namespace.
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #define LANES_HAVE_AVX2 1
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#endif
 #define LANES_WIDE 1
 namespace wide {
 #include "engine/VoiceLanesSamples.inc"
@@ -388,7 +392,11 @@ void VoiceLanes::RenderAvx2(void* lanes, int voiceCount, double* left, double* r
                             const double* const* noise, int noiseStride) {
   wide::RenderSamples(*static_cast<Lanes*>(lanes), voiceCount, left, right, count, noise, noiseStride);
 }
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 #else
 void VoiceLanes::RenderAvx2(void*, int, double*, double*, int, const double* const*, int) {}
 #endif
