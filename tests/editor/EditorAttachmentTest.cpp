@@ -133,13 +133,13 @@ TEST(EditorConcurrency, ValuesFromOtherThreadsReachTheControlsOnTheNextTick) {
     frame.RedrawDirty();
   });
   while (ticks.load() == 0) std::this_thread::yield();  // bound and running
-  auto writer = [&](int param, int seed) {
+  auto writer = [&](int index, int trial) {
     for (int k = 0; k < 20000; ++k) {
       std::lock_guard<std::recursive_mutex> lock(pluginLock);
-      frame.SetParameterFromPlugin(param, ((k * 7 + seed) % 1000) / 999.0, true);
+      frame.SetParameterFromPlugin(index, ((k * 7 + trial) % 1000) / 999.0, true);
     }
     std::lock_guard<std::recursive_mutex> lock(pluginLock);
-    frame.SetParameterFromPlugin(param, 0.25 * (param + 1) - 0.125, true);
+    frame.SetParameterFromPlugin(index, 0.25 * (index + 1) - 0.125, true);
   };
   std::thread audio(writer, 0, 1);
   std::thread automation(writer, 2, 5);
