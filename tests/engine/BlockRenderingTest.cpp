@@ -40,7 +40,7 @@ TEST(BlockRendering, MatchesTheReferenceOrderBitForBit) {
     ~Restore() { VoiceLanes::Force(path); }
   } restore{best};
   int pathsRun = 0;
-  for (VoiceLanes::Path path : {VoiceLanes::Path::kScalar, VoiceLanes::Path::kSse2, VoiceLanes::Path::kAvx2}) {
+  for (VoiceLanes::Path path : VoiceLanes::kPaths) {
     if (!VoiceLanes::CanRun(path)) {
       std::printf("this processor cannot run the %s path\n", VoiceLanes::Name(path));
       continue;
