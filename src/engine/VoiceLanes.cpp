@@ -82,6 +82,8 @@ struct LanesOf {
     // expression: Saw 0.5 and 0.5 (halving is exact), Pulse and Full PWM 1 and -1, Interpolate the
     // crossfade weights (the two products added in either order), Raw 1 and 0 (adding a zero).
     Dv firstWeight, secondWeight;
+    // Whether any lane reads a second time (not all Raw).
+    bool secondRead;
     // Hard sync: the lanes whose master is oscillator m, and the start phase they restart from.
     Mv masterIs[Voice::kOscillators];
     Uv startPhase;
@@ -138,8 +140,11 @@ struct LanesOf {
   bool mixerRamp;
   Dv generator[kGenerators], generatorTarget[kGenerators], generatorStep[kGenerators], generatorLeft;
   bool generatorRamp;
-  // Voice k's noise values, at a distance of the stretch's stride.
+  // Voice k's noise values, at a distance of the stretch's stride; whether they lie side by side
+  // (the voices' draws of a sample follow each other), and the lanes that have a voice.
   const double* noise[kWidth];
+  bool noiseInRow;
+  std::uint32_t voiceLanes;
 };
 // Laid out here, for the baseline instruction set that Gather and Scatter are compiled for, rather
 // than first where a wider one is in force.
@@ -233,12 +238,14 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
           ol.secondWeight[k] = saw ? 0.5 : -1.0;
           ol.second[k] = osc.wave0Samples_;
           ol.secondOffset[k] = static_cast<std::uint32_t>(osc.secondReadOffset_);
+          ol.secondRead = true;
           break;
         }
         case Oscillator::ReadMode::kCrossfade:
           ol.firstWeight[k] = osc.weight0_;
           ol.secondWeight[k] = osc.weight1_;
           ol.second[k] = osc.wave1Samples_;
+          ol.secondRead = true;
           break;
         default:
           ol.firstWeight[k] = 1.0;
