@@ -68,6 +68,7 @@ struct LanesOf {
     Mv on;
     Mv live;  // on and not muted
     Mv smooth;
+    bool anySmooth;  // whether any lane's FM smoother may run
     Uv phase;
     Uv increment;
     Iv wrapped;
@@ -217,6 +218,7 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
       ol.on[k] = v.oscOn_[o] ? -1 : 0;
       ol.live[k] = v.oscOn_[o] && !osc.muted_ ? -1 : 0;
       ol.smooth[k] = smooth[o] ? -1 : 0;
+      ol.anySmooth = ol.anySmooth || smooth[o];
       ol.phase[k] = static_cast<std::uint32_t>(osc.phase_);
       ol.increment[k] = static_cast<std::uint32_t>(osc.increment_);
       ol.wrapped[k] = osc.wrapped_ ? -1 : 0;
