@@ -19,12 +19,12 @@
 
 namespace {
 
-// TARVOLIN_VOICE_PATH=scalar|sse2|avx2 renders every case on that path, so that two runs of the same
+// TARVOLIN_VOICE_PATH=scalar|sse2|avx2|avx512 renders every case on that path, so that two runs of the same
 // binary compare paths under the same conditions.
 const bool g_pathChosen = [] {
   const char* name = std::getenv("TARVOLIN_VOICE_PATH");
   if (name == nullptr) return false;
-  for (VoiceLanes::Path p : {VoiceLanes::Path::kScalar, VoiceLanes::Path::kSse2, VoiceLanes::Path::kAvx2}) {
+  for (VoiceLanes::Path p : VoiceLanes::kPaths) {
     if (std::strcmp(name, VoiceLanes::Name(p)) == 0) VoiceLanes::Force(p);
   }
   return true;
@@ -194,6 +194,7 @@ void BM_HeavyPatchOnPath(benchmark::State& state, VoiceLanes::Path path) {
 BENCHMARK_CAPTURE(BM_HeavyPatchOnPath, scalar, VoiceLanes::Path::kScalar)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_HeavyPatchOnPath, sse2, VoiceLanes::Path::kSse2)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_HeavyPatchOnPath, avx2, VoiceLanes::Path::kAvx2)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_HeavyPatchOnPath, avx512, VoiceLanes::Path::kAvx512)->Unit(benchmark::kMillisecond);
 
 // A voice whose oscillator was driven by linear FM and then no longer is costs what a fresh voice
 // costs: the FM smoother comes to rest. Compare the two cases; they should be within 10 %.

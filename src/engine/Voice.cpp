@@ -695,25 +695,30 @@ TARVOLIN_CPU_CLONES void Voice::RenderGroupOf(Voice* const* voices, double* __re
 
 void Voice::RenderGroup(Voice* const* voices, int voiceCount, double* left, double* right, int count,
                         const double* const* noise, int noiseStride) {
+  static_assert(kMaxGroup == VoiceLanes::kMaxVoices);
+  if (voiceCount < 1 || voiceCount > kMaxGroup) return;
   if (VoiceLanes::Current() != VoiceLanes::Path::kScalar) {
     VoiceLanes::Render(voices, voiceCount, left, right, count, noise, noiseStride);
     return;
   }
-  switch (voiceCount) {
-    case 1:
-      RenderGroupOf<1>(voices, left, right, count, noise, noiseStride);
-      break;
-    case 2:
-      RenderGroupOf<2>(voices, left, right, count, noise, noiseStride);
-      break;
-    case 3:
-      RenderGroupOf<3>(voices, left, right, count, noise, noiseStride);
-      break;
-    case 4:
-      RenderGroupOf<4>(voices, left, right, count, noise, noiseStride);
-      break;
-    default:
-      break;
+  // Four at a time: each adds its voices into the sums after those of the four before, so the
+  // sums are the same as in one group.
+  for (int first = 0; first < voiceCount; first += 4) {
+    const int n = voiceCount - first < 4 ? voiceCount - first : 4;
+    switch (n) {
+      case 1:
+        RenderGroupOf<1>(voices + first, left, right, count, noise + first, noiseStride);
+        break;
+      case 2:
+        RenderGroupOf<2>(voices + first, left, right, count, noise + first, noiseStride);
+        break;
+      case 3:
+        RenderGroupOf<3>(voices + first, left, right, count, noise + first, noiseStride);
+        break;
+      default:
+        RenderGroupOf<4>(voices + first, left, right, count, noise + first, noiseStride);
+        break;
+    }
   }
 }
 

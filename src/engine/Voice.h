@@ -85,8 +85,9 @@ class Voice {
   // Up to kMaxGroup sounding voices over the same samples, in the order given (voice k before voice
   // k + 1 in each sample's sum), exactly as RenderChunk of each in turn: noise[k] are voice k's noise
   // values. Where the processor has AVX2 the group runs in the lanes of vector registers
-  // (VoiceLanes); otherwise the filters of the group run side by side, so their feedback chains overlap.
-  static constexpr int kMaxGroup = 4;
+  // (VoiceLanes); otherwise the filters of up to four voices at a time run side by side, so their
+  // feedback chains overlap.
+  static constexpr int kMaxGroup = 16;
   static void RenderGroup(Voice* const* voices, int voiceCount, double* left, double* right, int count,
                           const double* const* noise, int noiseStride);
 

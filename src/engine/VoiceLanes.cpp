@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstring>
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #include <immintrin.h>
@@ -17,13 +18,27 @@
 
 namespace {
 
-using D4 = double __attribute__((vector_size(32)));
-using M4 = std::int64_t __attribute__((vector_size(32)));  // lane masks of D4 comparisons: -1 or 0
-using I4 = std::int32_t __attribute__((vector_size(16)));
-using U4 = std::uint32_t __attribute__((vector_size(16)));
-using F4 = float __attribute__((vector_size(16)));
+// The vectors of a register width: doubles, their comparison masks (-1 or 0 per lane), and 32-bit
+// integers and floats of as many lanes.
+template <int kWidth>
+struct LaneTypes;
+template <>
+struct LaneTypes<4> {
+  using D = double __attribute__((vector_size(32)));
+  using M = std::int64_t __attribute__((vector_size(32)));
+  using I = std::int32_t __attribute__((vector_size(16)));
+  using U = std::uint32_t __attribute__((vector_size(16)));
+  using F = float __attribute__((vector_size(16)));
+};
+template <>
+struct LaneTypes<8> {
+  using D = double __attribute__((vector_size(64)));
+  using M = std::int64_t __attribute__((vector_size(64)));
+  using I = std::int32_t __attribute__((vector_size(32)));
+  using U = std::uint32_t __attribute__((vector_size(32)));
+  using F = float __attribute__((vector_size(32)));
+};
 
-constexpr int kL = VoiceLanes::kLanes;
 // MG1, MG2, Vib, MG1+, MG2+, Vib+ as the per-sample readers see them.
 constexpr int kGenerators = 6;
 
@@ -32,100 +47,122 @@ const std::int16_t kSilentWave[kWaveLength] = {};
 
 #define LANES_INLINE inline __attribute__((always_inline))
 
-// A source of a per-sample multiplier: a value fixed for the stretch, or one of the voice's own
-// envelope sources or interpolated generators, which move every sample.
-struct SourceLanes {
-  D4 fixed;
-  M4 envelope[Voice::kEnvelopes];
-  M4 generator[kGenerators];
-  bool perSample;
-};
+// Everything of kWidth voices that the samples of a stretch read or move.
+template <int kWidth>
+struct LanesOf {
+  using Dv = typename LaneTypes<kWidth>::D;
+  using Mv = typename LaneTypes<kWidth>::M;
+  using Iv = typename LaneTypes<kWidth>::I;
+  using Uv = typename LaneTypes<kWidth>::U;
 
-struct OscillatorLanes {
-  M4 on;
-  M4 live;  // on and not muted
-  M4 smooth;
-  U4 phase;
-  U4 increment;
-  I4 wrapped;
-  // FM smoother.
-  D4 b0, b1, a1, a2, x1, x2, y1, y2;
-  // Reads: the first at the phase, the second at the phase plus an offset in the same wave (Saw,
-  // Pulse, Full PWM) or at the phase in the next wave (Interpolate).
-  const std::int16_t* first[kL];
-  const std::int16_t* second[kL];
-  U4 secondOffset;
-  // Every read mode is first * firstWeight + second * secondWeight, with the same bits as its own
-  // expression: Saw 0.5 and 0.5 (halving is exact), Pulse and Full PWM 1 and -1, Interpolate the
-  // crossfade weights (the two products added in either order), Raw 1 and 0 (adding a zero).
-  D4 firstWeight, secondWeight;
-  // Hard sync: the lanes whose master is oscillator m, and the start phase they restart from.
-  M4 masterIs[Voice::kOscillators];
-  U4 startPhase;
-  bool anySync;
-  // Amplitude modulation by a source.
-  M4 ampModOn;
-  D4 ampModAmount;
-  M4 ampModPositive;
-  SourceLanes ampModSource;
-};
+  // A source of a per-sample multiplier: a value fixed for the stretch, or one of the voice's own
+  // envelope sources or interpolated generators, which move every sample.
+  struct Source {
+    Dv fixed;
+    Mv envelope[Voice::kEnvelopes];
+    Mv generator[kGenerators];
+    bool perSample;
+  };
 
-struct EnvelopeLanes {
-  D4 output, stage, target, coefficient;  // stage as a number; target or per-sample step
-  D4 sustain;
-  D4 decay;  // the decay's coefficient (exponential) or step (linear), for lanes in their attack
-  M4 invert;
-  D4 level;
-};
-struct FilterLanes {
-  I4 current, target, direction, lastIndex;
-  D4 g, g4, b, k, d, outputGain;
-  D4 feedbackScale, resonanceGain;
-  M4 lowpass12;
-  M4 highpass;
-  D4 highpassSign;  // -0 for Highpass 24: its sections feed back the negated stage input
-  const FilterTables* tables[kL];
-  D4 stateLeft[4], stateRight[4];
-  D4 offset;
-};
-// Everything of the voices that the samples of a stretch read or move.
-struct Lanes {
-  EnvelopeLanes env[Voice::kEnvelopes];
-  OscillatorLanes osc[Voice::kOscillators];
-  FilterLanes filter;
-  D4 last[Voice::kOscillators];
-  D4 effectiveAm2, effectiveAm3;
-  M4 am2, am3;
-  D4 linFm2, linFm3;
-  M4 select2, select3;
-  D4 level[4], panLeft[4], panRight[4];
-  M4 xMode, xModeIs2, xModeIs3;
-  D4 xLevel, xPanLeft, xPanRight;
-  D4 egIntensity, keyTrack, cfmAmount;
-  M4 cfmOn;
-  SourceLanes cfmSource;
-  D4 ampFactor, unisonLeft, unisonRight;
-  D4 egSource[Voice::kEnvelopes];
+  struct Oscillator {
+    Mv on;
+    Mv live;  // on and not muted
+    Mv smooth;
+    bool anySmooth;  // whether any lane's FM smoother may run
+    Uv phase;
+    Uv increment;
+    Iv wrapped;
+    // FM smoother.
+    Dv b0, b1, a1, a2, x1, x2, y1, y2;
+    // Reads: the first at the phase, the second at the phase plus an offset in the same wave (Saw,
+    // Pulse, Full PWM) or at the phase in the next wave (Interpolate).
+    const std::int16_t* first[kWidth];
+    const std::int16_t* second[kWidth];
+    Uv secondOffset;
+    // Every read mode is first * firstWeight + second * secondWeight, with the same bits as its own
+    // expression: Saw 0.5 and 0.5 (halving is exact), Pulse and Full PWM 1 and -1, Interpolate the
+    // crossfade weights (the two products added in either order), Raw 1 and 0 (adding a zero).
+    Dv firstWeight, secondWeight;
+    // Whether any lane reads a second time (not all Raw).
+    bool secondRead;
+    // Hard sync: the lanes whose master is oscillator m, and the start phase they restart from.
+    Mv masterIs[Voice::kOscillators];
+    Uv startPhase;
+    bool anySync;
+    // Amplitude modulation by a source.
+    Mv ampModOn;
+    Dv ampModAmount;
+    Mv ampModPositive;
+    Source ampModSource;
+  };
+
+  struct Envelope {
+    Dv output, stage, target, coefficient;  // stage as a number; target or per-sample step
+    Dv sustain;
+    Dv decay;  // the decay's coefficient (exponential) or step (linear), for lanes in their attack
+    Mv invert;
+    Dv level;
+  };
+
+  struct Filter {
+    Iv current, target, direction, lastIndex;
+    Dv g, g4, b, k, d, outputGain;
+    Dv feedbackScale, resonanceGain;
+    Mv lowpass12;
+    Mv highpass;
+    Dv highpassSign;  // -0 for Highpass 24: its sections feed back the negated stage input
+    const FilterTables* tables[kWidth];
+    Dv stateLeft[4], stateRight[4];
+    Dv offset;
+  };
+
+  Envelope env[Voice::kEnvelopes];
+  Oscillator osc[Voice::kOscillators];
+  Filter filter;
+  Dv last[Voice::kOscillators];
+  Dv effectiveAm2, effectiveAm3;
+  Mv am2, am3;
+  Dv linFm2, linFm3;
+  Mv select2, select3;
+  Dv level[4], panLeft[4], panRight[4];
+  Mv xMode, xModeIs2, xModeIs3;
+  Dv xLevel, xPanLeft, xPanRight;
+  Dv egIntensity, keyTrack, cfmAmount;
+  Mv cfmOn;
+  Source cfmSource;
+  Dv ampFactor, unisonLeft, unisonRight;
+  Dv egSource[Voice::kEnvelopes];
   // Straight lines against clicks: samples left as numbers (exact; 0 where none runs), the step
   // and where each line ends. A flag per kind says whether any lane had one at the stretch's start.
-  D4 ampGain, ampGainStep, ampGainLeft;
+  Dv ampGain, ampGainStep, ampGainLeft;
   bool ampRamp;
-  D4 levelTarget[4], panLeftTarget[4], panRightTarget[4];
-  D4 levelStep[4], panLeftStep[4], panRightStep[4], mixerLeft;
+  Dv levelTarget[4], panLeftTarget[4], panRightTarget[4];
+  Dv levelStep[4], panLeftStep[4], panRightStep[4], mixerLeft;
   bool mixerRamp;
-  D4 generator[kGenerators], generatorTarget[kGenerators], generatorStep[kGenerators], generatorLeft;
+  Dv generator[kGenerators], generatorTarget[kGenerators], generatorStep[kGenerators], generatorLeft;
   bool generatorRamp;
+  // Voice k's noise values, at a distance of the stretch's stride; whether they lie side by side
+  // (the voices' draws of a sample follow each other), and the lanes that have a voice.
+  const double* noise[kWidth];
+  bool noiseInRow;
+  std::uint32_t voiceLanes;
 };
+// Laid out here, for the baseline instruction set that Gather and Scatter are compiled for, rather
+// than first where a wider one is in force.
+template struct LanesOf<4>;
+template struct LanesOf<8>;
 
 }  // namespace
 
 // Loads the lanes from the voices (lanes without a voice stay silent) and prepares their oscillators.
+template <int kWidth>
 void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
+  using Lanes = LanesOf<kWidth>;
   Lanes& l = *static_cast<Lanes*>(into);
   l = Lanes{};
   // The source a voice's pointer selects: its own envelope sources move every sample; anything else
   // holds for the stretch.
-  const auto gatherSource = [](SourceLanes& s, int k, const Voice& v, const double* source) {
+  const auto gatherSource = [](typename Lanes::Source& s, int k, const Voice& v, const double* source) {
     for (int e = 0; e < Voice::kEnvelopes; ++e) {
       if (source == &v.egSource_[e]) {
         s.envelope[e][k] = -1;
@@ -142,7 +179,7 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
     }
     s.fixed[k] = *source;
   };
-  for (int k = 0; k < kL; ++k) {
+  for (int k = 0; k < kWidth; ++k) {
     for (int o = 0; o < Voice::kOscillators; ++o) {
       l.osc[o].first[k] = kSilentWave;
       l.osc[o].second[k] = kSilentWave;
@@ -155,7 +192,7 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
     v.PrepareStretch(smooth);
     const EG* egs[Voice::kEnvelopes] = {&v.filterEg_, &v.ampEg_, &v.linEg1_, &v.linEg2_};
     for (int e = 0; e < Voice::kEnvelopes; ++e) {
-      EnvelopeLanes& el = l.env[e];
+      typename Lanes::Envelope& el = l.env[e];
       const EG& eg = *egs[e];
       el.output[k] = eg.output_;
       el.stage[k] = eg.stage_;
@@ -176,11 +213,12 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
       l.egSource[e][k] = v.egSource_[e];
     }
     for (int o = 0; o < Voice::kOscillators; ++o) {
-      OscillatorLanes& ol = l.osc[o];
+      typename Lanes::Oscillator& ol = l.osc[o];
       const Oscillator& osc = v.osc_[o];
       ol.on[k] = v.oscOn_[o] ? -1 : 0;
       ol.live[k] = v.oscOn_[o] && !osc.muted_ ? -1 : 0;
       ol.smooth[k] = smooth[o] ? -1 : 0;
+      ol.anySmooth = ol.anySmooth || smooth[o];
       ol.phase[k] = static_cast<std::uint32_t>(osc.phase_);
       ol.increment[k] = static_cast<std::uint32_t>(osc.increment_);
       ol.wrapped[k] = osc.wrapped_ ? -1 : 0;
@@ -202,12 +240,14 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
           ol.secondWeight[k] = saw ? 0.5 : -1.0;
           ol.second[k] = osc.wave0Samples_;
           ol.secondOffset[k] = static_cast<std::uint32_t>(osc.secondReadOffset_);
+          ol.secondRead = true;
           break;
         }
         case Oscillator::ReadMode::kCrossfade:
           ol.firstWeight[k] = osc.weight0_;
           ol.secondWeight[k] = osc.weight1_;
           ol.second[k] = osc.wave1Samples_;
+          ol.secondRead = true;
           break;
         default:
           ol.firstWeight[k] = 1.0;
@@ -230,7 +270,7 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
         gatherSource(ol.ampModSource, k, v, v.ampModSource_[o]);
       }
     }
-    FilterLanes& fl = l.filter;
+    typename Lanes::Filter& fl = l.filter;
     const VoiceFilter& vf = v.filter_;
     fl.current[k] = vf.currentCutoff_;
     fl.target[k] = vf.targetCutoff_;
@@ -311,8 +351,9 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
 }
 
 // Stores what the samples moved back into the voices.
+template <int kWidth>
 void VoiceLanes::Scatter(const void* from, Voice* const* voices, int voiceCount) {
-  const Lanes& l = *static_cast<const Lanes*>(from);
+  const LanesOf<kWidth>& l = *static_cast<const LanesOf<kWidth>*>(from);
   for (int k = 0; k < voiceCount; ++k) {
     Voice& v = *voices[k];
     EG* egs[Voice::kEnvelopes] = {&v.filterEg_, &v.ampEg_, &v.linEg1_, &v.linEg2_};
@@ -326,7 +367,7 @@ void VoiceLanes::Scatter(const void* from, Voice* const* voices, int voiceCount)
     }
     for (int o = 0; o < Voice::kOscillators; ++o) {
       Oscillator& osc = v.osc_[o];
-      const OscillatorLanes& ol = l.osc[o];
+      const auto& ol = l.osc[o];
       osc.phase_ = static_cast<std::int32_t>(ol.phase[k]);
       osc.wrapped_ = ol.wrapped[k] != 0;
       Filter& f = osc.fmSmoother_;
@@ -337,7 +378,7 @@ void VoiceLanes::Scatter(const void* from, Voice* const* voices, int voiceCount)
       v.last_[o] = l.last[o][k];
     }
     VoiceFilter& vf = v.filter_;
-    const FilterLanes& fl = l.filter;
+    const auto& fl = l.filter;
     vf.currentCutoff_ = fl.current[k];
     vf.lastIndex_ = fl.lastIndex[k];
     vf.g_ = fl.g[k];
@@ -373,9 +414,26 @@ void VoiceLanes::Scatter(const void* from, Voice* const* voices, int voiceCount)
 }
 
 
-// The samples themselves, compiled once per instruction set: the same source in each namespace.
+// The samples themselves, compiled once per instruction set: the same source in each namespace, with
+// the lane count and vector types of its register width. Each path gathers up to two registers'
+// worth of voices, renders them and stores them back.
+#define LANES_RENDER_PATH(kWidthOfPath)                                                                   \
+  constexpr int kL = kWidthOfPath;                                                                      \
+  using Dv = LaneTypes<kL>::D;                                                                          \
+  using Mv = LaneTypes<kL>::M;                                                                          \
+  using Iv = LaneTypes<kL>::I;                                                                          \
+  using Uv = LaneTypes<kL>::U;                                                                          \
+  using Fv = LaneTypes<kL>::F;                                                                          \
+  using Lanes = LanesOf<kL>;                                                                            \
+  using SourceLanes = Lanes::Source;                                                                    \
+  using OscillatorLanes = Lanes::Oscillator;                                                            \
+  using EnvelopeLanes = Lanes::Envelope;                                                                \
+  using FilterLanes = Lanes::Filter;
+
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#define LANES_HAVE_AVX2 1
+#define LANES_HAVE_WIDE 1
+// The AVX2 and AVX-512 code is compiled for those instruction sets alone; -ffp-contract=off keeps
+// every multiply and add apart there too, so no processor fuses them.
 #if defined(__clang__)
 #pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
 #else
@@ -384,13 +442,53 @@ void VoiceLanes::Scatter(const void* from, Voice* const* voices, int voiceCount)
 #endif
 #define LANES_WIDE 1
 namespace wide {
+LANES_RENDER_PATH(4)
 #include "engine/VoiceLanesSamples.inc"
 }  // namespace wide
 #undef LANES_WIDE
 
-void VoiceLanes::RenderAvx2(void* lanes, int voiceCount, double* left, double* right, int count,
+void VoiceLanes::RenderAvx2(Voice* const* voices, int voiceCount, double* left, double* right, int count,
                             const double* const* noise, int noiseStride) {
-  wide::RenderSamples(*static_cast<Lanes*>(lanes), voiceCount, left, right, count, noise, noiseStride);
+  wide::Lanes lanes[2];
+  const int inFirst = voiceCount < 4 ? voiceCount : 4;
+  Gather<4>(&lanes[0], voices, inFirst);
+  if (voiceCount > 4) {
+    Gather<4>(&lanes[1], voices + 4, voiceCount - 4);
+    wide::RenderSamples<2>(lanes, voiceCount, left, right, count, noise, noiseStride);
+    Scatter<4>(&lanes[1], voices + 4, voiceCount - 4);
+  } else {
+    wide::RenderSamples<1>(lanes, voiceCount, left, right, count, noise, noiseStride);
+  }
+  Scatter<4>(&lanes[0], voices, inFirst);
+}
+#if defined(__clang__)
+#pragma clang attribute pop
+#pragma clang attribute push(__attribute__((target("avx512f,avx512dq,avx512vl,avx512bw"))), apply_to = function)
+#else
+#pragma GCC pop_options
+#pragma GCC push_options
+#pragma GCC target("avx512f,avx512dq,avx512vl,avx512bw")
+#endif
+#define LANES_AVX512 1
+namespace wider {
+LANES_RENDER_PATH(8)
+#include "engine/VoiceLanesSamples.inc"
+}  // namespace wider
+#undef LANES_AVX512
+
+void VoiceLanes::RenderAvx512(Voice* const* voices, int voiceCount, double* left, double* right, int count,
+                              const double* const* noise, int noiseStride) {
+  wider::Lanes lanes[2];
+  const int inFirst = voiceCount < 8 ? voiceCount : 8;
+  Gather<8>(&lanes[0], voices, inFirst);
+  if (voiceCount > 8) {
+    Gather<8>(&lanes[1], voices + 8, voiceCount - 8);
+    wider::RenderSamples<2>(lanes, voiceCount, left, right, count, noise, noiseStride);
+    Scatter<8>(&lanes[1], voices + 8, voiceCount - 8);
+  } else {
+    wider::RenderSamples<1>(lanes, voiceCount, left, right, count, noise, noiseStride);
+  }
+  Scatter<8>(&lanes[0], voices, inFirst);
 }
 #if defined(__clang__)
 #pragma clang attribute pop
@@ -398,24 +496,31 @@ void VoiceLanes::RenderAvx2(void* lanes, int voiceCount, double* left, double* r
 #pragma GCC pop_options
 #endif
 #else
-void VoiceLanes::RenderAvx2(void*, int, double*, double*, int, const double* const*, int) {}
+void VoiceLanes::RenderAvx2(Voice* const*, int, double*, double*, int, const double* const*, int) {}
+void VoiceLanes::RenderAvx512(Voice* const*, int, double*, double*, int, const double* const*, int) {}
 #endif
 
 namespace narrow {
+LANES_RENDER_PATH(4)
 #include "engine/VoiceLanesSamples.inc"
 }  // namespace narrow
 
-void VoiceLanes::RenderSse2(void* lanes, int voiceCount, double* left, double* right, int count,
+// Four voices at a time: the two registers of each vector already give two chains to overlap.
+void VoiceLanes::RenderSse2(Voice* const* voices, int voiceCount, double* left, double* right, int count,
                             const double* const* noise, int noiseStride) {
-  narrow::RenderSamples(*static_cast<Lanes*>(lanes), voiceCount, left, right, count, noise, noiseStride);
+  for (int first = 0; first < voiceCount; first += 4) {
+    const int n = voiceCount - first < 4 ? voiceCount - first : 4;
+    narrow::Lanes lanes;
+    Gather<4>(&lanes, voices + first, n);
+    narrow::RenderSamples<1>(&lanes, n, left, right, count, noise + first, noiseStride);
+    Scatter<4>(&lanes, voices + first, n);
+  }
 }
 
 namespace {
 
-// Without AVX2 the voices' own render is chosen: the compiler splits four-lane comparisons into
-// single lanes for SSE2, which makes that path slower than the scalar one for now.
 bool HaveAvx2() {
-#if defined(LANES_HAVE_AVX2)
+#if defined(LANES_HAVE_WIDE)
   __builtin_cpu_init();
   return __builtin_cpu_supports("avx2");
 #else
@@ -423,7 +528,22 @@ bool HaveAvx2() {
 #endif
 }
 
-VoiceLanes::Path BestPath() { return HaveAvx2() ? VoiceLanes::Path::kAvx2 : VoiceLanes::Path::kScalar; }
+bool HaveAvx512() {
+#if defined(LANES_HAVE_WIDE)
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
+         __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512bw");
+#else
+  return false;
+#endif
+}
+
+// Without AVX2 the voices' own render is chosen: the compiler splits four-lane comparisons into
+// single lanes for SSE2, which makes that path slower than the scalar one for now.
+VoiceLanes::Path BestPath() {
+  if (HaveAvx512()) return VoiceLanes::Path::kAvx512;
+  return HaveAvx2() ? VoiceLanes::Path::kAvx2 : VoiceLanes::Path::kScalar;
+}
 
 // Chosen on first use, so that no other static initialiser can find it unset.
 std::atomic<int>& PathInUse() {
@@ -440,6 +560,8 @@ bool VoiceLanes::CanRun(Path path) {
       return true;
     case Path::kAvx2:
       return HaveAvx2();
+    case Path::kAvx512:
+      return HaveAvx512();
   }
   return false;
 }
@@ -458,19 +580,28 @@ const char* VoiceLanes::Name(Path path) {
       return "sse2";
     case Path::kAvx2:
       return "avx2";
+    case Path::kAvx512:
+      return "avx512";
   }
   return "?";
 }
 
 void VoiceLanes::Render(Voice* const* voices, int voiceCount, double* left, double* right, int count,
                         const double* const* noise, int noiseStride) {
-  if (voiceCount < 1 || voiceCount > kL || count < 1) return;
-  Lanes lanes;
-  Gather(&lanes, voices, voiceCount);
-  if (Current() == Path::kAvx2) {
-    RenderAvx2(&lanes, voiceCount, left, right, count, noise, noiseStride);
-  } else {
-    RenderSse2(&lanes, voiceCount, left, right, count, noise, noiseStride);
+  if (voiceCount < 1 || voiceCount > kMaxVoices || count < 1) return;
+  switch (Current()) {
+    case Path::kAvx512:
+      RenderAvx512(voices, voiceCount, left, right, count, noise, noiseStride);
+      break;
+    case Path::kAvx2:
+      // Two registers of four at a time.
+      for (int first = 0; first < voiceCount; first += 8) {
+        const int n = voiceCount - first < 8 ? voiceCount - first : 8;
+        RenderAvx2(voices + first, n, left, right, count, noise + first, noiseStride);
+      }
+      break;
+    default:
+      RenderSse2(voices, voiceCount, left, right, count, noise, noiseStride);
+      break;
   }
-  Scatter(&lanes, voices, voiceCount);
 }
