@@ -9,6 +9,8 @@
 #include "editor/ISMBitmapControl.h"
 #include "editor/ISMButtonKick.h"
 #include "editor/ISMKnobControl.h"
+#include "editor/ISMOptionMenu.h"
+#include "editor/ISMPresetMenu.h"
 #include "editor/ISMSourceControl.h"
 #include "editor/ISMSwitchControl.h"
 #include "editor/ISMSwitchMidiLearn.h"
@@ -144,9 +146,17 @@ void TarvolinEditor::Build() {
                                    row.text);
         break;
       }
+      case ControlClass::ISMPresetMenu: {
+        const auto& n = row.numberRect;
+        const auto& m = row.nameRect;
+        control = new ISMPresetMenu(&plug_, IBounds(n.l, n.t, n.r, n.b), IBounds(m.l, m.t, m.r, m.b));
+        break;
+      }
+      case ControlClass::ISMOptionMenu:
+        control = new ISMOptionMenu(&plug_, rect);
+        break;
       default:
-        // The program display, the utility menu and the wave-table and tuning displays: their places
-        // are held until they are built.
+        // The wave-table and tuning displays: their places are held until they are built.
         control = new IPlaceholderControl(&plug_, rect, row.param);
         if (const int o = IndexOf(kWaveTableParams, row.param); o >= 0) waveTableDisplays_[static_cast<std::size_t>(o)] = control;
         break;

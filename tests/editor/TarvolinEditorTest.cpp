@@ -16,6 +16,8 @@
 #include "editor/ISMBitmapControl.h"
 #include "editor/ISMButtonKick.h"
 #include "editor/ISMKnobControl.h"
+#include "editor/ISMOptionMenu.h"
+#include "editor/ISMPresetMenu.h"
 #include "editor/ISMSourceControl.h"
 #include "editor/ISMSwitchControl.h"
 #include "editor/ISMSwitchMidiLearn.h"
@@ -204,6 +206,12 @@ TEST_F(EditorControls, TheFrameHoldsTheBackgroundAndEveryControlOfTheLayoutInOrd
       case ControlClass::ITextControl:
         classMatches = dynamic_cast<ITextControl*>(c) != nullptr &&
                        dynamic_cast<ITextControl*>(c)->GetTextString() == row.text;
+        break;
+      case ControlClass::ISMPresetMenu:
+        classMatches = dynamic_cast<ISMPresetMenu*>(c) != nullptr;
+        break;
+      case ControlClass::ISMOptionMenu:
+        classMatches = dynamic_cast<ISMOptionMenu*>(c) != nullptr;
         break;
       default:
         // The displays still to come hold their places and let clicks through.

@@ -13,6 +13,8 @@
 #include "X11TestHost.h"
 #include "editor/EditorLayout.h"
 #include "editor/IGraphicsX11.h"
+#include "editor/ISMPresetMenu.h"
+#include "editor/XcbPopupMenu.h"
 #include "engine/ParameterTable.h"
 #include "engine/Tarvolin.h"
 #include "shell/VstTypes.h"
@@ -206,6 +208,45 @@ TEST_F(X11Instrument, TheLearnSwitchLearnsAControllerTheHostDelivers) {
   EXPECT_FALSE(plug_->LearnArmed());
   MidiOnAudioThread(0xB0, 74, 0);
   EXPECT_NEAR(Normalised(param::kFilterResonance), 0.0, 1e-6);
+}
+
+// The program menu opens below the program number; hovering "32 - 47" opens that submenu beside
+// it, and its sixth item is program 37.
+TEST_F(X11Instrument, AProgramIsPickedFromTheSubmenusOfTheProgramMenu) {
+  plug_->SelectProgram(0);
+  Settle();
+  const editor_layout::ControlRow* row = editor_layout::FindControl(-1);
+  const auto* display = dynamic_cast<ISMPresetMenu*>(frame_->GetControl(row->number));
+  ASSERT_NE(display, nullptr);
+  std::thread user([&] {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (frame_->ModalWindow() == 0 && std::chrono::steady_clock::now() < end) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    const xcb_window_t menu = frame_->ModalWindow();
+    if (menu == 0) return;
+    host_->WaitUntilReady(menu);
+    const std::vector<int> g = host_->Geometry(menu);
+    if (g.size() != 4) return;
+    const int rowHeight = XcbPopupMenu::kItemHeight;
+    // The submenu's top lies level with its entry (2 pixels of frame above each list).
+    const int subX = g[0] + g[2] - 2;
+    const int subY = g[1] + 2 + 2 * rowHeight - 2;
+    const int itemX = subX + 20;
+    const int itemY = subY + 2 + 5 * rowHeight + rowHeight / 2;
+    const std::uint32_t before = host_->PixelAt(host_->Root(), itemX + 60, itemY);
+    host_->MoveTo(g[0] + 20, g[1] + 2 + 2 * rowHeight + rowHeight / 2);
+    Until([] {}, [&] { return host_->PixelAt(host_->Root(), itemX + 60, itemY) != before; });
+    host_->MoveTo(itemX, itemY);
+    host_->Click(itemX, itemY);
+  });
+  host_->Click((row->numberRect.l + row->numberRect.r) / 2, (row->numberRect.t + row->numberRect.b) / 2);
+  Settle();
+  user.join();
+  Settle();
+  EXPECT_EQ(plug_->CurrentProgram(), 37);
+  EXPECT_EQ(display->NumberText(), "37");
+  EXPECT_EQ(display->NameText(), plug_->ProgramName(37).substr(0, 27));
 }
 
 }  // namespace
