@@ -660,8 +660,6 @@ TEST(EditorConcurrency, TheEditorFollowsTheAudioAndAutomationThreads) {
         e->setParameter(e, param::kUnisonMode, static_cast<float>((k / 3) % 2));
         e->setParameter(e, param::kFilterCutoff, static_cast<float>(k % 17) / 16.0f);
       }
-      e->setParameter(e, param::kMg1SyncToHost, 1.0f);
-      e->setParameter(e, param::kUnisonMode, 1.0f);
     });
     std::thread audio([&] {
       std::vector<float> left(128), right(128);
@@ -695,6 +693,12 @@ TEST(EditorConcurrency, TheEditorFollowsTheAudioAndAutomationThreads) {
     automation.join();
     stop = true;
     audio.join();
+    // A controller learnt during the run may have taken over Unison Mode or the sync switch after
+    // the automation ended: the host's last word comes once the audio thread is done.
+    std::thread([&] {
+      e->setParameter(e, param::kMg1SyncToHost, 1.0f);
+      e->setParameter(e, param::kUnisonMode, 1.0f);
+    }).join();
     for (int k = 0; k < 3; ++k) frame->Tick();
     EXPECT_TRUE(editor->FrequencyKnob(0)->IsHidden());
     EXPECT_FALSE(editor->SyncRateKnob(0)->IsHidden());
