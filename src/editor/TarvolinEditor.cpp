@@ -12,8 +12,10 @@
 #include "editor/ISMSourceControl.h"
 #include "editor/ISMSwitchControl.h"
 #include "editor/ISMSwitchMidiLearn.h"
+#include "editor/ISMTuningControl.h"
 #include "editor/ISMUtilityKick.h"
 #include "editor/ISMVoicesControl.h"
+#include "editor/ISMWaveTableControl.h"
 #include "editor/ITextControl.h"
 #include "engine/ParameterTable.h"
 #include "engine/Tarvolin.h"
@@ -144,11 +146,16 @@ void TarvolinEditor::Build() {
                                    row.text);
         break;
       }
-      default:
-        // The program display, the utility menu and the wave-table and tuning displays: their places
-        // are held until they are built.
-        control = new IPlaceholderControl(&plug_, rect, row.param);
+      case ControlClass::ISMWaveTableControl:
+        control = new ISMWaveTableControl(&plug_, a[0], row.param);
         if (const int o = IndexOf(kWaveTableParams, row.param); o >= 0) waveTableDisplays_[static_cast<std::size_t>(o)] = control;
+        break;
+      case ControlClass::ISMTuningControl:
+        control = new ISMTuningControl(&plug_, rect);
+        break;
+      default:
+        // The program display and the utility menu: their places are held until they are built.
+        control = new IPlaceholderControl(&plug_, rect, row.param);
         break;
     }
     control->SetTooltip(row.caption[0] != '\0' ? row.caption : (row.param >= 0 ? row.name : row.what));

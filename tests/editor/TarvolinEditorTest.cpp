@@ -19,8 +19,10 @@
 #include "editor/ISMSourceControl.h"
 #include "editor/ISMSwitchControl.h"
 #include "editor/ISMSwitchMidiLearn.h"
+#include "editor/ISMTuningControl.h"
 #include "editor/ISMUtilityKick.h"
 #include "editor/ISMVoicesControl.h"
+#include "editor/ISMWaveTableControl.h"
 #include "editor/IScriptedResponder.h"
 #include "editor/ITextControl.h"
 #include "editor/PlatformEditor.h"
@@ -204,6 +206,12 @@ TEST_F(EditorControls, TheFrameHoldsTheBackgroundAndEveryControlOfTheLayoutInOrd
       case ControlClass::ITextControl:
         classMatches = dynamic_cast<ITextControl*>(c) != nullptr &&
                        dynamic_cast<ITextControl*>(c)->GetTextString() == row.text;
+        break;
+      case ControlClass::ISMWaveTableControl:
+        classMatches = dynamic_cast<ISMWaveTableControl*>(c) != nullptr;
+        break;
+      case ControlClass::ISMTuningControl:
+        classMatches = dynamic_cast<ISMTuningControl*>(c) != nullptr;
         break;
       default:
         // The displays still to come hold their places and let clicks through.

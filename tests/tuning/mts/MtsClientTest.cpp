@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -15,6 +16,13 @@
 #include "engine/PitchFunction.h"
 #include "engine/Tarvolin.h"
 #include "tuning/MtsClientGlobal.h"
+
+#if TARVOLIN_WITH_EDITOR
+#include "editor/IGraphicsOffscreen.h"
+#include "editor/ISMTuningControl.h"
+#include "editor/IScriptedResponder.h"
+#include "editor/PlatformEditor.h"
+#endif
 
 namespace {
 
@@ -187,3 +195,60 @@ TEST(MtsStandIn, AFilteredNoteStartsNoVoiceAndItsNoteOffDoesNoHarm) {
   Render(*plug, 100);
   EXPECT_EQ(SoundingVoices(*plug), 2);
 }
+
+#if TARVOLIN_WITH_EDITOR
+namespace {
+
+// A user who does something else while the menu is open.
+class BusyUser : public IScriptedResponder {
+ public:
+  bool ChooseFromMenu(IMenuModel& menu, const IBounds& rect, IMenuModel** chosenMenu, int* chosenItem) override {
+    if (during) during();
+    return IScriptedResponder::ChooseFromMenu(menu, rect, chosenMenu, chosenItem);
+  }
+  std::function<void()> during;
+};
+
+}  // namespace
+
+TEST(MtsStandIn, TheTuningMenuOffersNothingWhileAMasterTunes) {
+  StandIn s;
+  if (!s.Open()) GTEST_SKIP() << "run through ctest with the stand-in";
+  const GraphicsFactory previous = SetGraphicsFactory(&CreateOffscreenGraphics);
+  {
+    auto plug = MakeInstrument();
+    auto* frame = dynamic_cast<IGraphicsOffscreen*>(IGraphics::FromEditor(plug->GetEditor()));
+    ASSERT_NE(frame, nullptr);
+    BusyUser user;
+    frame->SetResponder(&user);
+    ISMTuningControl* display = nullptr;
+    for (int i = 0; i < frame->NControls() && display == nullptr; ++i) {
+      display = dynamic_cast<ISMTuningControl*>(frame->GetControl(i));
+    }
+    ASSERT_NE(display, nullptr);
+    const IBounds r = display->Rect();
+    IMouseState left;
+    left.L = true;
+
+    s.setMaster(true);
+    s.setScaleName("Verdi");
+    user.ChooseMenuIndex({0});
+    frame->OnMouseDown(r.L + 4, r.T + 4, left);
+    ASSERT_EQ(user.Menus().size(), 1u);
+    EXPECT_EQ(user.Menus()[0].items, "Tuning is controlled by MTS-ESP Master\n");
+    EXPECT_EQ(plug->Tuning().Selection(), 0);
+    frame->OnMouseOver(r.L + 4, r.T + 4, IMouseState());
+    EXPECT_EQ(display->Tooltip(), "Verdi");
+
+    // A master that connects while the menu is open takes the choice away.
+    s.setMaster(false);
+    user.during = [&] { s.setMaster(true); };
+    user.ChooseMenuIndex({5});
+    frame->OnMouseDown(r.L + 4, r.T + 4, left);
+    EXPECT_EQ(user.Menus()[1].items.find(plug->Tuning().GetTuningName(0) + " [checked]\n"), 0u);
+    EXPECT_EQ(plug->Tuning().Selection(), 0);
+    s.setMaster(false);
+  }
+  SetGraphicsFactory(previous);
+}
+#endif
