@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cctype>
+#include <mutex>
 
 #include "editor/IGraphics.h"
 #include "engine/Tarvolin.h"
@@ -41,9 +42,19 @@ std::string ISMTuningControl::CurrentName() const {
 }
 
 bool ISMTuningControl::Draw(IGraphics& graphics) {
+  shownName_ = CurrentName();
   // Names of temperaments and of tuning files run long; the tooltip shows them whole.
-  const std::string name = graphics.FitStyledText(&text_, CurrentName(), rect_.W());
+  const std::string name = graphics.FitStyledText(&text_, shownName_, rect_.W());
   return graphics.DrawStyledText(&text_, name.c_str(), rect_);
+}
+
+bool ISMTuningControl::FindDirtyArea() {
+  // Looked at once per tick; when the lock is busy (the audio thread renders), at the next one.
+  if (!dirty_ && synth_ != nullptr) {
+    std::unique_lock<PriorityInheritingMutex> lock(synth_->PluginMutex(), std::try_to_lock);
+    if (lock.owns_lock() && synth_->GetTuningName(-1) != shownName_) dirty_ = true;
+  }
+  return dirty_;
 }
 
 void ISMTuningControl::OnMouseOver(int, int, const IMouseState&) { SetTooltip(CurrentName()); }

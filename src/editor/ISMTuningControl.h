@@ -19,6 +19,11 @@ class ISMTuningControl : public IControl {
   bool Draw(IGraphics& graphics) override;
   void OnMouseDown(int x, int y, const IMouseState& mouse) override;
   void OnMouseOver(int x, int y, const IMouseState& mouse) override;
+  // Also dirty when the tuning changed without the menu (a program change, an MTS-ESP master).
+  bool FindDirtyArea() override;
+
+  // The name of the last drawing, whole.
+  const std::string& ShownName() const { return shownName_; }
 
   // Whether the next TUN file loaded through any editor of the process asks first whether to
   // prefer its exact tuning. True at start; asking once clears it.
@@ -31,4 +36,5 @@ class ISMTuningControl : public IControl {
   void LoadTuning(IGraphics& graphics);
 
   Tarvolin* synth_;
+  std::string shownName_;
 };

@@ -281,6 +281,10 @@ TEST_F(Displays, TheTuningMenuSelectsAndLoadsTuningsAskingAboutExactTuningOnce) 
   Click(t);
   EXPECT_EQ(user.Menus().at(0).items, expected + "-\n[not available] [disabled]\n-\nLoad Tuning...\n");
   EXPECT_EQ(plug().Tuning().Selection(), 3);
+  // A program change selects without the menu; the display follows at the next tick.
+  plug().SelectTuning(5);
+  Settle();
+  EXPECT_EQ(dynamic_cast<ISMTuningControl*>(t)->ShownName(), plug().GetTuningName(5));
 
   // A Scala file asks nothing and becomes the user tuning, selected; its long name is cut short
   // to the display (nothing drawn beside it) and shown whole in the tooltip.
