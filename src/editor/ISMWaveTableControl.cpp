@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "editor/IGraphics.h"
@@ -102,7 +103,6 @@ bool ISMWaveTableControl::Draw(IGraphics& graphics) {
   // the lock covers only taking the snapshot, not the drawing.
   std::shared_ptr<const WaveLevels> levels;
   bool on = true;
-  bool pending = false;
   {
     PluginLock lock(synth_->PluginMutex());
     const WaveTableStore& store = synth_->WaveTables();
@@ -117,7 +117,9 @@ bool ISMWaveTableControl::Draw(IGraphics& graphics) {
     in.raw = synth_->GetParam(ids.mode)->Value() >= 0.5;
     in.startPhase = synth_->GetParam(ids.startPhase)->GetNormalised();
     on = synth_->GetParam(ids.on)->Value() >= 0.5;
-    pending = store.Pending();
+    drawnLevels_ = levels;
+    drawnIdentifier_ = in.identifier;
+    drawnValid_ = in.valid;
     store.Catalogue().RefreshUserNames();
     const auto entry =
         store.Catalogue().FindByIdentifier(static_cast<std::int64_t>(std::trunc(synth_->GetParam(paramIdx_)->Value())));
@@ -136,10 +138,20 @@ bool ISMWaveTableControl::Draw(IGraphics& graphics) {
   const std::string name = graphics.FitStyledText(&text_, shownName_, nameRect_.W());
   const bool named = graphics.DrawStyledText(&text_, name.c_str(), nameRect_);
   const bool numbered = graphics.DrawStyledText(&text_, shownNumber_.c_str(), numberRect_);
-  // A table still being built plays (and shows) the previous one until the render loop installs
-  // it; look again at the next tick.
-  if (pending) redraw_ = true;
   return named && numbered;
+}
+
+bool ISMWaveTableControl::FindDirtyArea() {
+  // Looked at once per tick; when the lock is busy (the audio thread renders), at the next one.
+  if (!dirty_ && synth_ != nullptr) {
+    std::unique_lock<PriorityInheritingMutex> lock(synth_->PluginMutex(), std::try_to_lock);
+    if (lock.owns_lock()) {
+      const WaveTable& table = synth_->WaveTables().Table(oscillator_);
+      const bool sameLevels = !drawnLevels_.owner_before(table.Levels()) && !table.Levels().owner_before(drawnLevels_);
+      if (!sameLevels || table.Identifier() != drawnIdentifier_ || table.IsValid() != drawnValid_) dirty_ = true;
+    }
+  }
+  return dirty_;
 }
 
 void ISMWaveTableControl::OnMouseDown(int x, int y, const IMouseState& mouse) {

@@ -2,12 +2,14 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "editor/IArgb.h"
 #include "editor/IControl.h"
 
 class Tarvolin;
+struct WaveLevels;
 
 // An oscillator's wave-table display: a preview of the wave the oscillator starts with, the table's
 // name and the wave number. A left click opens the wave-table menu (the catalogue by group, and the
@@ -45,6 +47,9 @@ class ISMWaveTableControl : public IControl {
 
   bool Draw(IGraphics& graphics) override;
   void OnMouseDown(int x, int y, const IMouseState& mouse) override;
+  // Also dirty when the oscillator's table changed after the last drawing: a table chosen from
+  // elsewhere that was still being built then is installed later by the render loop.
+  bool FindDirtyArea() override;
 
   int Oscillator() const { return oscillator_; }
   // The colour of the last drawing: bright while the oscillator is on, dim while it is off.
@@ -71,4 +76,9 @@ class ISMWaveTableControl : public IControl {
   IArgb colour_;
   std::string shownName_;
   std::string shownNumber_;
+  // The table of the last drawing. Compared by owner, so that a new table built where a released
+  // one lay is not taken for it.
+  std::weak_ptr<const WaveLevels> drawnLevels_;
+  std::int32_t drawnIdentifier_ = 0;
+  bool drawnValid_ = false;
 };

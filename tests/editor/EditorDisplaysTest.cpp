@@ -23,6 +23,7 @@
 #include "engine/Tarvolin.h"
 #include "render/LICE_Bitmap.h"
 #include "support/TestPaths.h"
+#include "wavetable/UserWaveContent.h"
 #include "wavetable/WaveTestHelpers.h"
 
 using wavetest::TempFile;
@@ -269,6 +270,26 @@ TEST_F(Displays, UserWaveTablesLoadOrAreRefusedAndTheStepButtonsStopOnFilledSlot
   EXPECT_EQ(Value(param::kWaveTable1), 65532.0);
   EXPECT_DOUBLE_EQ(Display(0)->Value(), 65532.0 / 65535.0);
   EXPECT_EQ(Display(0)->ShownName(), "two.wav");
+
+  // New content in slot 3, selected from outside the editor: its table is built by the worker and
+  // installed by the render loop after the display drew; the display then redraws.
+  std::vector<std::int16_t> ramps(3 * 2048);
+  for (std::size_t n = 0; n < ramps.size(); ++n) ramps[n] = static_cast<std::int16_t>((n * 29) % 30000);
+  {
+    PluginLock lock(plug().PluginMutex());
+    plug().WaveTables().SetSlotContent(2, UserWaveContent::Make(ramps, "ramps"));
+  }
+  AEffect* e = plug().GetAEffect();
+  e->setParameter(e, param::kWaveTable3, static_cast<float>(plug().GetParam(param::kWaveTable3)->ToNormalised(65533.0)));
+  while (frame->Tick()) {
+  }
+  ASSERT_EQ(plug().WaveTables().Table(2).WaveCount(), 2);
+  IBounds dirty;
+  EXPECT_FALSE(frame->FindDirtyArea(&dirty));
+  plug().FinishWaveTables();
+  ASSERT_EQ(plug().WaveTables().Table(2).WaveCount(), 3);
+  ASSERT_TRUE(frame->FindDirtyArea(&dirty));
+  EXPECT_EQ(dirty, Display(2)->Rect());
 }
 
 TEST_F(Displays, TheTuningMenuSelectsAndLoadsTuningsAskingAboutExactTuningOnce) {
