@@ -366,9 +366,8 @@ void IGraphics::FillRoundedRect(const IArgb& colour, const IBounds& r, const IBl
   FillCircle(colour, r.R - 3, r.B - 3, 2, blend);
 }
 
-bool IGraphics::DrawStyledText(ITextStyle* style, const char* text, const IBounds& rect) {
-  if (text == nullptr || text[0] == '\0') return true;
-  if (style == nullptr) return false;
+LICE_Font* IGraphics::FontOf(ITextStyle* style) {
+  if (style == nullptr) return nullptr;
   if (style->cachedFont == nullptr) {
     LICE_FontDescription d;
     d.height = style->size;
@@ -378,8 +377,30 @@ bool IGraphics::DrawStyledText(ITextStyle* style, const char* text, const IBound
     d.face.assign(style->face, strnlen(style->face, ITextStyle::kFaceSize));
     d.quality = static_cast<LICE_FontQuality>(std::clamp(style->quality, 0, 3));
     style->cachedFont = LICE_FontCache::Instance().Get(d);
-    if (style->cachedFont == nullptr) return false;
   }
+  return style->cachedFont;
+}
+
+std::string IGraphics::FitStyledText(ITextStyle* style, const std::string& text, int width) {
+  const LICE_Font* font = FontOf(style);
+  if (font == nullptr || font->TextWidth(text) <= width) return text;
+  // Cut only between UTF-8 sequences: a broken one would make the font read the whole text as
+  // another encoding.
+  for (std::size_t end = text.size(); end > 0;) {
+    --end;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    std::size_t keep = end;
+    while (keep > 0 && text[keep - 1] == ' ') --keep;
+    const std::string cut = text.substr(0, keep) + "...";
+    if (font->TextWidth(cut) <= width) return cut;
+  }
+  return "...";
+}
+
+bool IGraphics::DrawStyledText(ITextStyle* style, const char* text, const IBounds& rect) {
+  if (text == nullptr || text[0] == '\0') return true;
+  if (style == nullptr) return false;
+  if (FontOf(style) == nullptr) return false;
   if (drawBitmap_ == nullptr) return true;
   LICE_TextAlign align = LICE_TextAlign::kLeft;
   if (style->align == ITextStyle::kAlignCentre) align = LICE_TextAlign::kCentre;

@@ -139,6 +139,9 @@ class IGraphics : public IPlugEditor {
   // or missing text draws nothing and succeeds; a font that cannot be made fails. The style
   // remembers its font.
   bool DrawStyledText(ITextStyle* style, const char* text, const IBounds& rect);
+  // text as it fits in width pixels in the style's font: whole, or cut short (between characters)
+  // with "..." after it. Unchanged when the font cannot be made.
+  std::string FitStyledText(ITextStyle* style, const std::string& text, int width);
   // The drawing surface (null before CreateSurfaces); controls may draw on it directly inside Draw.
   LICE_Bitmap* DrawBitmap() const { return drawBitmap_.get(); }
   LICE_Bitmap* ScratchBitmap() const { return scratchBitmap_.get(); }
@@ -223,6 +226,8 @@ class IGraphics : public IPlugEditor {
   };
 
   void ApplyValue(int index, double normalised);
+  // The style's font, looked up once and remembered in the style; null when it cannot be made.
+  static LICE_Font* FontOf(ITextStyle* style);
   void BlendFor(const IBlendMode* blend, float* opacity, int* method) const;
 
   IPlugBase* plug_;

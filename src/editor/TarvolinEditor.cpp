@@ -5,7 +5,6 @@
 
 #include "editor/EditorLayout.h"
 #include "editor/IGraphics.h"
-#include "editor/IPlaceholderControl.h"
 #include "editor/ISMBitmapControl.h"
 #include "editor/ISMButtonKick.h"
 #include "editor/ISMKnobControl.h"
@@ -14,8 +13,10 @@
 #include "editor/ISMSourceControl.h"
 #include "editor/ISMSwitchControl.h"
 #include "editor/ISMSwitchMidiLearn.h"
+#include "editor/ISMTuningControl.h"
 #include "editor/ISMUtilityKick.h"
 #include "editor/ISMVoicesControl.h"
+#include "editor/ISMWaveTableControl.h"
 #include "editor/ITextControl.h"
 #include "engine/ParameterTable.h"
 #include "engine/Tarvolin.h"
@@ -155,11 +156,16 @@ void TarvolinEditor::Build() {
       case ControlClass::ISMOptionMenu:
         control = new ISMOptionMenu(&plug_, rect);
         break;
-      default:
-        // The wave-table and tuning displays: their places are held until they are built.
-        control = new IPlaceholderControl(&plug_, rect, row.param);
+      case ControlClass::ISMWaveTableControl:
+        control = new ISMWaveTableControl(&plug_, a[0], row.param);
         if (const int o = IndexOf(kWaveTableParams, row.param); o >= 0) waveTableDisplays_[static_cast<std::size_t>(o)] = control;
         break;
+      case ControlClass::ISMTuningControl:
+        control = new ISMTuningControl(&plug_, rect);
+        break;
+      default:
+        // The frame's generic classes: the instrument's layout places none of them.
+        continue;
     }
     control->SetTooltip(row.caption[0] != '\0' ? row.caption : (row.param >= 0 ? row.name : row.what));
     graphics_.AddControl(control);

@@ -127,14 +127,18 @@ bool Tarvolin::LoadUserWaveTable(int slot, const std::string& path) {
   return true;
 }
 
-void Tarvolin::SelectWaveTable(int oscillator, std::int32_t identifier) {
-  if (oscillator < 0 || oscillator >= WaveTableStore::kOscillatorCount) return;
+void Tarvolin::PrepareWaveTable(std::int32_t identifier) {
   std::shared_ptr<const UserWaveContent> content;
   if (const int slot = WaveTableStore::SlotOfIdentifier(identifier); slot >= 0) {
     PluginLock lock(PluginMutex());
     content = waveTables_.Slot(slot).Content();
   }
   WaveTableStore::Prepare(identifier, content);
+}
+
+void Tarvolin::SelectWaveTable(int oscillator, std::int32_t identifier) {
+  if (oscillator < 0 || oscillator >= WaveTableStore::kOscillatorCount) return;
+  PrepareWaveTable(identifier);
   const int index = ProgramState::kWaveTableParameters[oscillator];
   SetParameterFromEditor(index, GetParam(index)->ToNormalised(identifier));
 }

@@ -89,8 +89,12 @@ class Tarvolin : public Synth {
   //   SelectWaveTable    sets oscillator 0 ... 2's Wave Table parameter to identifier as the editor
   //                      does (reported to the host), after building the table, so that it plays
   //                      from the next block on.
+  //   PrepareWaveTable   builds, without the plug-in lock, the table that selecting identifier
+  //                      would play (user slots with their current content), so that a selection
+  //                      the editor makes next is heard and shown at once.
   bool LoadUserWaveTable(int slot, const std::string& path);
   void SelectWaveTable(int oscillator, std::int32_t identifier);
+  void PrepareWaveTable(std::int32_t identifier);
   // Waits until every table chosen so far is built and playing. Hosts rendering offline get this
   // before every block; tests use it. Not for the audio thread of a live performance.
   void FinishWaveTables();

@@ -271,6 +271,11 @@ void Synth::SelectProgram(int index) {
   ReportAllParameters();
 }
 
+std::string& Synth::FileDialogFolder() {
+  if (fileDialogFolder_.empty()) fileDialogFolder_ = config_.DocumentsFolder();
+  return fileDialogFolder_;
+}
+
 int Synth::LoadTuningFile(const std::string& path) {
   TuningState::FileLoad load = tuning_.ReadTuningFile(path);
   PluginLock lock(PluginMutex());

@@ -128,6 +128,12 @@ class Synth : public IPlugVST {
   std::string GetTuningName(int index) const;
   // This instance's MTS-ESP registration (null only while the instance is being built or destroyed).
   const MtsClient* Mts() const { return mts_.get(); }
+  // Whether an MTS-ESP master tunes the instrument now (asked anew each time).
+  bool MtsMasterPresent() const { return mts_ && mts_->Online(); }
+
+  // The folder the editor's wave-table and tuning file dialogs open in: the documents folder until
+  // one of them chooses a file, then that file's folder. User-interface thread only.
+  std::string& FileDialogFolder();
 
   // MIDI waiting for the render loop, and the keys held.
   MidiEventQueue& MidiQueue() { return midiQueue_; }
@@ -184,4 +190,6 @@ class Synth : public IPlugVST {
 
   // Created last in construction, released first in destruction.
   std::unique_ptr<MtsClient> mts_;
+
+  std::string fileDialogFolder_;
 };

@@ -4,6 +4,10 @@
 // tests skip.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -14,10 +18,12 @@
 #include "editor/EditorLayout.h"
 #include "editor/IGraphicsX11.h"
 #include "editor/ISMPresetMenu.h"
+#include "editor/ISMWaveTableControl.h"
 #include "editor/XcbPopupMenu.h"
 #include "engine/ParameterTable.h"
 #include "engine/Tarvolin.h"
 #include "shell/VstTypes.h"
+#include "wavetable/WaveTestHelpers.h"
 
 namespace {
 
@@ -247,6 +253,80 @@ TEST_F(X11Instrument, AProgramIsPickedFromTheSubmenusOfTheProgramMenu) {
   EXPECT_EQ(plug_->CurrentProgram(), 37);
   EXPECT_EQ(display->NumberText(), "37");
   EXPECT_EQ(display->NameText(), plug_->ProgramName(37).substr(0, 27));
+}
+
+// The modal window that follows `previous` (a menu, chooser or box), once it is up.
+xcb_window_t NextModal(X11TestHost& host, IGraphicsX11& frame, xcb_window_t previous) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while ((frame.ModalWindow() == 0 || frame.ModalWindow() == previous) && std::chrono::steady_clock::now() < end) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  const xcb_window_t w = frame.ModalWindow();
+  if (w != 0 && w != previous) host.WaitUntilReady(w);
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  return w != previous ? w : 0;
+}
+
+TEST_F(X11Instrument, AWaveTableFileIsChosenInTheDrawnChooserAnnouncedAndPlayed) {
+  IGraphicsX11::AllowDesktopChoosers(false);
+  char folder[] = "/tmp/tarvolin-x11-waves-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  {
+    std::vector<std::int16_t> samples(4096);
+    for (std::size_t n = 0; n < samples.size(); ++n) samples[n] = static_cast<std::int16_t>((n % 2048) * 16 - 16384);
+    const std::vector<std::uint8_t> wav = wavetest::Wav16(samples);
+    std::ofstream(std::string(folder) + "/two.wav", std::ios::binary)
+        .write(reinterpret_cast<const char*>(wav.data()), static_cast<std::streamsize>(wav.size()));
+  }
+  plug_->FileDialogFolder() = std::string(folder) + "/";
+
+  std::vector<std::string> seen;
+  std::thread user([&] {
+    const xcb_window_t menu = NextModal(*host_, *frame_, 0);
+    const std::vector<int> g = menu != 0 ? host_->Geometry(menu) : std::vector<int>();
+    if (g.size() != 4) return;
+    seen.push_back("menu");
+    // "User-Defined", the fourth group, opens beside its row; in it, three empty slots and a
+    // separator come before "Load Wave Table 1..." and "Load Wave Table 2...".
+    host_->MoveTo(g[0] + 30, g[1] + 2 + 3 * 22 + 11);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    const int submenuTop = g[1] + 2 + 3 * 22 - 2;
+    host_->Click(g[0] + g[2] + 30, submenuTop + 2 + 3 * 22 + 9 + 22 + 11);
+    const xcb_window_t chooser = NextModal(*host_, *frame_, menu);
+    if (chooser == 0) return;
+    seen.push_back("chooser");
+    host_->Type("two.wav");
+    host_->Key(0xff0d);
+    const xcb_window_t box = NextModal(*host_, *frame_, chooser);
+    if (box == 0) return;
+    seen.push_back("description");
+    host_->Key(0xff0d);
+  });
+  const auto [x, y] = Centre(param::kWaveTable1);
+  host_->Click(x, y);
+  Settle();
+  user.join();
+  Settle();
+  std::filesystem::remove_all(folder);
+
+  EXPECT_EQ(seen, (std::vector<std::string>{"menu", "chooser", "description"}));
+  EXPECT_EQ(frame_->ModalWindow(), 0u);
+  EXPECT_EQ(plug_->GetParam(param::kWaveTable1)->Value(), 65532.0);
+  EXPECT_EQ(plug_->WaveTables().Table(0).WaveCount(), 2);
+  EXPECT_EQ(plug_->FileDialogFolder(), std::string(folder) + "/");
+  // The display shows the new table, on screen as drawn.
+  auto* display = dynamic_cast<ISMWaveTableControl*>(frame_->GetControl(editor_layout::FindControl(param::kWaveTable1)->number));
+  ASSERT_NE(display, nullptr);
+  EXPECT_EQ(display->ShownName(), "two.wav");
+  const xcb_window_t w = frame_->WindowId();
+  const IBounds r = display->Rect();
+  EXPECT_TRUE(Until([&] { Idle(); }, [&] {
+    for (int px = r.L; px < r.R; px += 7) {
+      if (host_->PixelAt(w, px, r.T + 28) != (frame_->DrawBitmap()->Pixel(px, r.T + 28) & 0xFFFFFFu)) return false;
+    }
+    return true;
+  }));
+  IGraphicsX11::AllowDesktopChoosers(true);
 }
 
 }  // namespace

@@ -16,6 +16,12 @@
 #include "engine/Tarvolin.h"
 #include "tuning/MtsClientGlobal.h"
 
+#if TARVOLIN_WITH_EDITOR
+#include "editor/IGraphicsOffscreen.h"
+#include "editor/IScriptedResponder.h"
+#include "editor/PlatformEditor.h"
+#endif
+
 namespace {
 
 // The stand-in's controls, from the copy the binding loaded.
@@ -187,3 +193,29 @@ TEST(MtsStandIn, AFilteredNoteStartsNoVoiceAndItsNoteOffDoesNoHarm) {
   Render(*plug, 100);
   EXPECT_EQ(SoundingVoices(*plug), 2);
 }
+
+#if TARVOLIN_WITH_EDITOR
+TEST(MtsStandIn, TheTuningMenuOffersNothingWhileAMasterTunes) {
+  StandIn s;
+  if (!s.Open()) GTEST_SKIP() << "run through ctest with the stand-in";
+  const GraphicsFactory previous = SetGraphicsFactory(&CreateOffscreenGraphics);
+  {
+    auto plug = MakeInstrument();
+    auto* frame = dynamic_cast<IGraphicsOffscreen*>(IGraphics::FromEditor(plug->GetEditor()));
+    IScriptedResponder user;
+    frame->SetResponder(&user);
+    s.setMaster(true);
+    s.setScaleName("Verdi");
+    user.ChooseMenuIndex({0});
+    IMouseState left;
+    left.L = true;
+    frame->OnMouseDown(1004, 714, left);  // the tuning display
+    EXPECT_EQ(user.Menus().at(0).items, "Tuning is controlled by MTS-ESP Master\n");
+    EXPECT_EQ(plug->Tuning().Selection(), 0);
+    frame->OnMouseOver(1004, 714, IMouseState());
+    EXPECT_EQ(frame->GetControl(frame->FindControlAt(1004, 714))->Tooltip(), "Verdi");
+    s.setMaster(false);
+  }
+  SetGraphicsFactory(previous);
+}
+#endif
