@@ -94,6 +94,16 @@ inline std::shared_ptr<LICE_Bitmap> MakeNumberedStrip(int frameWidth, int frameH
   return bitmap;
 }
 
+// The pixels of r, row by row.
+inline std::vector<std::uint32_t> Pixels(const LICE_Bitmap& bitmap, const IBounds& r) {
+  cairo_surface_flush(bitmap.Surface());
+  std::vector<std::uint32_t> out;
+  for (int y = r.T; y < r.B; ++y) {
+    for (int x = r.L; x < r.R; ++x) out.push_back(bitmap.Row(y)[x]);
+  }
+  return out;
+}
+
 // An off-screen frame whose resources with ids from 9000 on are numbered strips: id 9000 + 100 * f
 // + h has f frames of 8 x h pixels. Counts resource loads.
 class StripFrame : public IGraphicsOffscreen {

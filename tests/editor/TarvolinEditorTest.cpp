@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "EditorTestSupport.h"
 #include "editor/EditorLayout.h"
 #include "editor/EditorScreenshot.h"
 #include "editor/IGraphicsOffscreen.h"
@@ -136,15 +137,6 @@ class EditorControls : public ::testing::Test {
   GraphicsFactory previous_;
   std::unique_ptr<Tarvolin> plug_;
 };
-
-std::vector<std::uint32_t> Pixels(const LICE_Bitmap& bitmap, const IBounds& r) {
-  cairo_surface_flush(bitmap.Surface());
-  std::vector<std::uint32_t> out;
-  for (int y = r.T; y < r.B; ++y) {
-    for (int x = r.L; x < r.R; ++x) out.push_back(bitmap.Row(y)[x]);
-  }
-  return out;
-}
 
 }  // namespace
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "EditorTestSupport.h"
 #include "editor/EditorActions.h"
 #include "editor/EditorLayout.h"
 #include "editor/IGraphicsOffscreen.h"
@@ -120,15 +121,6 @@ class MenuTest : public ::testing::Test {
   GraphicsFactory previous_ = nullptr;
   std::unique_ptr<Tarvolin> plug_;
 };
-
-std::vector<std::uint32_t> Pixels(const LICE_Bitmap& bitmap, const IBounds& r) {
-  cairo_surface_flush(bitmap.Surface());
-  std::vector<std::uint32_t> out;
-  for (int y = r.T; y < r.B; ++y) {
-    for (int x = r.L; x < r.R; ++x) out.push_back(bitmap.Row(y)[x]);
-  }
-  return out;
-}
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
