@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "EngineHarness.h"
+#include "engine/ParameterTable.h"
 #include "LoudnessMeter.h"
 #include "MidiSequence.h"
 #include "PreviewPhrases.h"
@@ -25,6 +26,7 @@ using engine_test::Peak;
 constexpr double kRate = 44100.0;
 constexpr int kBlock = 512;
 constexpr double kTarget = -16.0;  // LUFS
+constexpr double kSampleHold = 5.0;  // the generators' last waveform
 
 struct Heard {
   double loudness = -HUGE_VAL;
@@ -102,7 +104,11 @@ TEST(FactoryBankSound, ProgramsSoundAlikeWhateverWasPlayedBefore) {
       // Init is the parameter defaults, three oscillators free-running at one pitch: how they
       // meet is left to chance on purpose.
       if (h->plug->ProgramName(program) == "Init") continue;
-      EXPECT_NEAR(after.loudness, fresh[static_cast<std::size_t>(program)].loudness, 1.0)
+      // A sample-and-hold generator draws its steps from a sequence that goes on from whatever was
+      // played before, so such a program meets different steps after each history.
+      const bool randomSteps = h->plug->GetParam(param::kMg1Waveform)->Value() == kSampleHold ||
+                               h->plug->GetParam(param::kMg2Waveform)->Value() == kSampleHold;
+      EXPECT_NEAR(after.loudness, fresh[static_cast<std::size_t>(program)].loudness, randomSteps ? 1.5 : 1.0)
           << h->plug->ProgramName(program) << (h == &forwards ? " after the programs below it" : " after those above it");
     }
   }
