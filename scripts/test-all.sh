@@ -72,8 +72,16 @@ if [ -e /usr/lib/i386-linux-gnu/pkgconfig/fftw3f.pc ]; then
     -DCMAKE_BUILD_TYPE=Release -DTARVOLIN_BUILD_TOOLS=OFF -DTARVOLIN_BUILD_BENCH=OFF
   syms=$(nm -D --defined-only "$ROOT/i386/Tarvolin.so" | awk '{print $3}' | sort | tr '\n' ' ')
   [ "$syms" = "VSTPluginMain main " ] || { echo "unexpected exports: $syms"; exit 1; }
-  run32() { if "$@" --gtest_list_tests >/dev/null 2>&1; then "$@"; else qemu-i386 "$@"; fi; }
-  run32 "$ROOT/i386/tarvolin_tests" --gtest_brief=1
+  run32() { if "$@" --gtest_list_tests >/dev/null 2>&1; then "$@"; else TARVOLIN_EMULATED=1 qemu-i386 "$@"; fi; }
+  # The emulator runs one thread of a program at a time: the unit tests go in one shard per core.
+  shard_rc=0; shard_pids=()
+  for ((i = 0; i < JOBS; i++)); do
+    GTEST_TOTAL_SHARDS=$JOBS GTEST_SHARD_INDEX=$i run32 "$ROOT/i386/tarvolin_tests" --gtest_brief=1 \
+      >"$ROOT/i386/shard$i.log" 2>&1 &
+    shard_pids+=($!)
+  done
+  for i in "${!shard_pids[@]}"; do wait "${shard_pids[$i]}" || shard_rc=1; cat "$ROOT/i386/shard$i.log"; done
+  [ "$shard_rc" = 0 ] || { echo "32-bit unit tests failed"; exit 1; }
   if [ -x "$ROOT/i386/tarvolin_abi_tests" ]; then run32 "$ROOT/i386/tarvolin_abi_tests" --gtest_brief=1; fi
   run32 "$ROOT/i386/tarvolin_audio_path_tests" --gtest_brief=1
   # MTS-ESP: one process per scenario, as ctest runs them.
