@@ -109,9 +109,13 @@ struct LanesOf {
     Dv g, g4, b, k, d, outputGain;
     Dv feedbackScale, resonanceGain;
     Mv lowpass12;
-    Mv highpass;
     Dv highpassSign;  // -0 for Highpass 24: its sections feed back the negated stage input
-    const FilterTables* tables[kWidth];
+    // Each lane's tables of the largest feedback, the pole term and its stage gain (lowpass or
+    // highpass), and whether every lane reads the same three tables.
+    const double* maxFeedbackTable[kWidth];
+    const double* poleTable[kWidth];
+    const double* gainTable[kWidth];
+    bool sharedTables;
     Dv stateLeft[4], stateRight[4];
     Dv offset;
   };
@@ -197,7 +201,6 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
       l.osc[o].first[k] = kSilentWave;
       l.osc[o].second[k] = kSilentWave;
     }
-    l.filter.tables[k] = voices[0]->filter_.tables_.get();
   }
   for (int k = 0; k < voiceCount; ++k) {
     Voice& v = *voices[k];
@@ -275,8 +278,11 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
         ol.masterIs[m][k] = is ? -1 : 0;
         ol.anySync = ol.anySync || is;
       }
-      ol.startPhase[k] = static_cast<std::uint32_t>(
-          RoundHalfAwayToInt32(static_cast<double>(Oscillator::kPhaseCycle) * osc.startPhase_));
+      // Only a synced oscillator restarts (and the rounding is dear enough to skip).
+      ol.startPhase[k] = osc.master_ == nullptr
+                             ? 0u
+                             : static_cast<std::uint32_t>(RoundHalfAwayToInt32(
+                                   static_cast<double>(Oscillator::kPhaseCycle) * osc.startPhase_));
       const bool ampMod = v.ampModSource_[o] != nullptr;
       ol.ampModOn[k] = ampMod ? -1 : 0;
       ol.ampModAmount[k] = ampMod ? v.ampModAmount_[o] : 0.0;
@@ -297,10 +303,12 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
     fl.outputGain[k] = vf.outputGain_;
     fl.feedbackScale[k] = vf.feedbackScale_;
     fl.resonanceGain[k] = vf.resonanceGain_;
-    fl.highpass[k] = vf.type_ == VoiceFilter::kHighpass24 ? -1 : 0;
     fl.highpassSign[k] = vf.type_ == VoiceFilter::kHighpass24 ? -0.0 : 0.0;
     fl.lowpass12[k] = vf.type_ == VoiceFilter::kLowpass12 ? -1 : 0;
-    fl.tables[k] = vf.tables_.get();
+    const FilterTables& tables = *vf.tables_;
+    fl.maxFeedbackTable[k] = tables.MaxFeedbackTable();
+    fl.poleTable[k] = tables.PoleTable();
+    fl.gainTable[k] = vf.type_ == VoiceFilter::kHighpass24 ? tables.HighpassGainTable() : tables.LowpassGainTable();
     for (int n = 0; n < 4; ++n) {
       fl.stateLeft[n][k] = vf.state_[n][0];
       fl.stateRight[n][k] = vf.state_[n][1];
@@ -359,6 +367,18 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
     }
     l.generatorLeft[k] = v.generatorSamplesLeft_ > 0 ? v.generatorSamplesLeft_ : 0;
     l.generatorRamp = l.generatorRamp || v.generatorSamplesLeft_ > 0;
+  }
+  // Empty lanes read the first voice's tables, which keeps them from splitting the shared case.
+  typename Lanes::Filter& fl = l.filter;
+  for (int k = voiceCount; k < kWidth; ++k) {
+    fl.maxFeedbackTable[k] = fl.maxFeedbackTable[0];
+    fl.poleTable[k] = fl.poleTable[0];
+    fl.gainTable[k] = fl.gainTable[0];
+  }
+  fl.sharedTables = true;
+  for (int k = 1; k < kWidth; ++k) {
+    fl.sharedTables = fl.sharedTables && fl.maxFeedbackTable[k] == fl.maxFeedbackTable[0] &&
+                      fl.poleTable[k] == fl.poleTable[0] && fl.gainTable[k] == fl.gainTable[0];
   }
 }
 
