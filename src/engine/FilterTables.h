@@ -25,6 +25,11 @@ class FilterTables {
   double Pole(int pitch) const { return pole_[static_cast<std::size_t>(pitch)]; }
   double LowpassGain(int pitch) const { return lowGain_[static_cast<std::size_t>(pitch)]; }
   double HighpassGain(int pitch) const { return highGain_[static_cast<std::size_t>(pitch)]; }
+  // The same terms as whole tables of kSize values, for readers that look up many pitches at once.
+  const double* MaxFeedbackTable() const { return kmax_.data(); }
+  const double* PoleTable() const { return pole_.data(); }
+  const double* LowpassGainTable() const { return lowGain_.data(); }
+  const double* HighpassGainTable() const { return highGain_.data(); }
 
  private:
   double rate_;

@@ -109,9 +109,13 @@ struct LanesOf {
     Dv g, g4, b, k, d, outputGain;
     Dv feedbackScale, resonanceGain;
     Mv lowpass12;
-    Mv highpass;
     Dv highpassSign;  // -0 for Highpass 24: its sections feed back the negated stage input
-    const FilterTables* tables[kWidth];
+    // Each lane's tables of the largest feedback, the pole term and its stage gain (lowpass or
+    // highpass), and whether every lane reads the same three tables.
+    const double* maxFeedbackTable[kWidth];
+    const double* poleTable[kWidth];
+    const double* gainTable[kWidth];
+    bool sharedTables;
     Dv stateLeft[4], stateRight[4];
     Dv offset;
   };
@@ -159,32 +163,44 @@ template <int kWidth>
 void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
   using Lanes = LanesOf<kWidth>;
   Lanes& l = *static_cast<Lanes*>(into);
-  l = Lanes{};
+  // Every lane with a voice has each of its fields written below, so the record is cleared only
+  // when some lanes stay empty (they must read silence and stay off); the flags gather over voices.
+  if (voiceCount < kWidth) {
+    l = Lanes{};
+  } else {
+    for (int o = 0; o < Voice::kOscillators; ++o) {
+      l.osc[o].anySmooth = false;
+      l.osc[o].secondRead = false;
+      l.osc[o].anySync = false;
+      l.osc[o].ampModSource.perSample = false;
+    }
+    l.cfmSource.perSample = false;
+    l.ampRamp = false;
+    l.mixerRamp = false;
+    l.generatorRamp = false;
+  }
   // The source a voice's pointer selects: its own envelope sources move every sample; anything else
-  // holds for the stretch.
+  // holds for the stretch (a lane without one holds 0).
   const auto gatherSource = [](typename Lanes::Source& s, int k, const Voice& v, const double* source) {
+    bool moving = false;
     for (int e = 0; e < Voice::kEnvelopes; ++e) {
-      if (source == &v.egSource_[e]) {
-        s.envelope[e][k] = -1;
-        s.perSample = true;
-        return;
-      }
+      const bool is = source == &v.egSource_[e];
+      s.envelope[e][k] = is ? -1 : 0;
+      moving = moving || is;
     }
     for (int g = 0; g < kGenerators; ++g) {
-      if (source == &v.generatorSmooth_[g]) {
-        s.generator[g][k] = -1;
-        s.perSample = true;
-        return;
-      }
+      const bool is = source == &v.generatorSmooth_[g];
+      s.generator[g][k] = is ? -1 : 0;
+      moving = moving || is;
     }
-    s.fixed[k] = *source;
+    s.fixed[k] = moving || source == nullptr ? 0.0 : *source;
+    s.perSample = s.perSample || moving;
   };
-  for (int k = 0; k < kWidth; ++k) {
+  for (int k = voiceCount; k < kWidth; ++k) {
     for (int o = 0; o < Voice::kOscillators; ++o) {
       l.osc[o].first[k] = kSilentWave;
       l.osc[o].second[k] = kSilentWave;
     }
-    l.filter.tables[k] = voices[0]->filter_.tables_.get();
   }
   for (int k = 0; k < voiceCount; ++k) {
     Voice& v = *voices[k];
@@ -200,6 +216,7 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
       el.coefficient[k] = eg.coefficient_;
       el.sustain[k] = eg.sustain_;
       // The decay's rate is needed only by an envelope in its attack (and costs a power to find).
+      el.decay[k] = 0.0;
       if (eg.stage_ == 1) {
         if (e < 2) {
           el.decay[k] = static_cast<const ExpEG&>(eg).Coefficient(eg.decay_);
@@ -232,6 +249,7 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
       ol.y1[k] = f.y1_;
       ol.y2[k] = f.y2_;
       ol.first[k] = osc.wave0Samples_;
+      ol.secondOffset[k] = 0;
       switch (osc.readMode_) {
         case Oscillator::ReadMode::kSaw:
         case Oscillator::ReadMode::kDifference: {
@@ -256,19 +274,20 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
           break;
       }
       for (int m = 0; m < Voice::kOscillators; ++m) {
-        if (osc.master_ == &v.osc_[m]) {
-          ol.masterIs[m][k] = -1;
-          ol.anySync = true;
-        }
+        const bool is = osc.master_ == &v.osc_[m];
+        ol.masterIs[m][k] = is ? -1 : 0;
+        ol.anySync = ol.anySync || is;
       }
-      ol.startPhase[k] = static_cast<std::uint32_t>(
-          RoundHalfAwayToInt32(static_cast<double>(Oscillator::kPhaseCycle) * osc.startPhase_));
-      if (v.ampModSource_[o] != nullptr) {
-        ol.ampModOn[k] = -1;
-        ol.ampModAmount[k] = v.ampModAmount_[o];
-        ol.ampModPositive[k] = v.ampModAmount_[o] >= 0.0 ? -1 : 0;
-        gatherSource(ol.ampModSource, k, v, v.ampModSource_[o]);
-      }
+      // Only a synced oscillator restarts (and the rounding is dear enough to skip).
+      ol.startPhase[k] = osc.master_ == nullptr
+                             ? 0u
+                             : static_cast<std::uint32_t>(RoundHalfAwayToInt32(
+                                   static_cast<double>(Oscillator::kPhaseCycle) * osc.startPhase_));
+      const bool ampMod = v.ampModSource_[o] != nullptr;
+      ol.ampModOn[k] = ampMod ? -1 : 0;
+      ol.ampModAmount[k] = ampMod ? v.ampModAmount_[o] : 0.0;
+      ol.ampModPositive[k] = ampMod && v.ampModAmount_[o] >= 0.0 ? -1 : 0;
+      gatherSource(ol.ampModSource, k, v, v.ampModSource_[o]);
     }
     typename Lanes::Filter& fl = l.filter;
     const VoiceFilter& vf = v.filter_;
@@ -284,10 +303,12 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
     fl.outputGain[k] = vf.outputGain_;
     fl.feedbackScale[k] = vf.feedbackScale_;
     fl.resonanceGain[k] = vf.resonanceGain_;
-    fl.highpass[k] = vf.type_ == VoiceFilter::kHighpass24 ? -1 : 0;
     fl.highpassSign[k] = vf.type_ == VoiceFilter::kHighpass24 ? -0.0 : 0.0;
     fl.lowpass12[k] = vf.type_ == VoiceFilter::kLowpass12 ? -1 : 0;
-    fl.tables[k] = vf.tables_.get();
+    const FilterTables& tables = *vf.tables_;
+    fl.maxFeedbackTable[k] = tables.MaxFeedbackTable();
+    fl.poleTable[k] = tables.PoleTable();
+    fl.gainTable[k] = vf.type_ == VoiceFilter::kHighpass24 ? tables.HighpassGainTable() : tables.LowpassGainTable();
     for (int n = 0; n < 4; ++n) {
       fl.stateLeft[n][k] = vf.state_[n][0];
       fl.stateRight[n][k] = vf.state_[n][1];
@@ -317,11 +338,10 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
     l.xPanRight[k] = v.panRight_[x];
     l.egIntensity[k] = v.egIntensity_;
     l.keyTrack[k] = v.keyTrackOffset_;
-    if (v.cfmSource_ != nullptr) {
-      l.cfmOn[k] = -1;
-      l.cfmAmount[k] = v.cfmAmount_;
-      gatherSource(l.cfmSource, k, v, v.cfmSource_);
-    }
+    const bool cfm = v.cfmSource_ != nullptr;
+    l.cfmOn[k] = cfm ? -1 : 0;
+    l.cfmAmount[k] = cfm ? v.cfmAmount_ : 0.0;
+    gatherSource(l.cfmSource, k, v, v.cfmSource_);
     l.ampFactor[k] = v.ampFactor_;
     l.unisonLeft[k] = v.unisonLeft_;
     l.unisonRight[k] = v.unisonRight_;
@@ -347,6 +367,18 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
     }
     l.generatorLeft[k] = v.generatorSamplesLeft_ > 0 ? v.generatorSamplesLeft_ : 0;
     l.generatorRamp = l.generatorRamp || v.generatorSamplesLeft_ > 0;
+  }
+  // Empty lanes read the first voice's tables, which keeps them from splitting the shared case.
+  typename Lanes::Filter& fl = l.filter;
+  for (int k = voiceCount; k < kWidth; ++k) {
+    fl.maxFeedbackTable[k] = fl.maxFeedbackTable[0];
+    fl.poleTable[k] = fl.poleTable[0];
+    fl.gainTable[k] = fl.gainTable[0];
+  }
+  fl.sharedTables = true;
+  for (int k = 1; k < kWidth; ++k) {
+    fl.sharedTables = fl.sharedTables && fl.maxFeedbackTable[k] == fl.maxFeedbackTable[0] &&
+                      fl.poleTable[k] == fl.poleTable[0] && fl.gainTable[k] == fl.gainTable[0];
   }
 }
 

@@ -79,6 +79,17 @@ TEST(NoiseSource, ConsecutiveValuesFollowTheSharedSequence) {
   }
   EXPECT_NEAR(sum / 100000, 0.0, 0.01);
   EXPECT_NEAR(sumSquares / 100000, 1.0 / 3.0, 0.01);  // uniform over -1 ... 1
+  // A run of draws filled at once continues the same sequence, whatever its length, and leaves
+  // the state where the single draws would.
+  double filled[37];
+  for (int count : {0, 1, 3, 4, 5, 8, 11, 37}) {
+    sequence.Fill(filled, count);
+    for (int i = 0; i < count; ++i) {
+      state = static_cast<std::int32_t>(static_cast<std::uint32_t>(state) * 16807u);
+      ASSERT_EQ(filled[i], state * 4.6566129e-10) << count << " values, value " << i;
+    }
+    ASSERT_EQ(sequence.State(), state) << count << " values";
+  }
 }
 
 namespace {
