@@ -278,7 +278,9 @@ TEST(AudioPath, PlayingAllocatesNothingAndTakesOnlyThePluginLock) {
   EXPECT_EQ(builds, 0);
   // Under a user-mode emulator (the 32-bit library on a 64-bit-only kernel) the thread's page faults
   // are the emulator's own, taken as it translates code it meets for the first time.
-  if (std::getenv("TARVOLIN_EMULATED") == nullptr) EXPECT_EQ(faults, 0);
+  if (std::getenv("TARVOLIN_EMULATED") == nullptr) {
+    EXPECT_EQ(faults, 0);
+  }
   EXPECT_GT(peak, 0.01);  // it did play
   // Tables not built before were chosen meanwhile: the worker built what the audio thread asked for.
   EXPECT_GT(WaveTableWorker::TablesBuilt(), builtBefore);
