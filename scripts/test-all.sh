@@ -8,7 +8,8 @@ JOBS=${JOBS:-$(nproc)}
 FUZZ_SECONDS=${FUZZ_SECONDS:-10}
 ROOT=${BUILD_ROOT:-build}
 
-step() { printf '\n==== %s ====\n' "$*"; }
+STARTED=$SECONDS
+step() { printf '\n==== %s (at %d s) ====\n' "$*" $((SECONDS - STARTED)); }
 
 configure_build() {  # dir, cmake args...
   local dir=$1; shift

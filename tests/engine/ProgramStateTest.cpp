@@ -170,7 +170,10 @@ TEST(ProgramState, EveryCutOfARealStateFailsSafely) {
   MakeRich(source);
   const ChunkBuffer state = Write(source);
   Tarvolin plug(nullptr);
+  // Every cut through the parameters, names and the wave's header and last samples; inside the long
+  // run of samples, where every cut is alike, one in 97.
   for (int size = 0; size < state.Size(); ++size) {
+    if (size > 4096 && state.Size() - size > 4096 && size % 97 != 0) continue;
     const ChunkBuffer cut = Prefix(state, size);
     ASSERT_EQ(plug.UnserializeProgramState(cut, 0), -1) << size;
     ASSERT_TRUE(AllInRange(plug)) << size;
