@@ -19,6 +19,12 @@ inline double Cubic(const double* p, double t) {
          (0.5 * (p3 - p0) + 1.5 * (p1 - p2)) * (t * t * t);
 }
 
+inline bool PositiveZero(double v) { return v == 0.0 && !std::signbit(v); }
+
+inline bool PositiveZeros(const double* p) {
+  return PositiveZero(p[0]) && PositiveZero(p[1]) && PositiveZero(p[2]) && PositiveZero(p[3]);
+}
+
 inline void Shift(double* history, double value) {
   history[0] = history[1];
   history[1] = history[2];
@@ -53,6 +59,7 @@ void Chorus::SetSampleRate(double rate) {
       }
       line.clockPhase = 0.0;
       line.writePosition = 0;
+      line.zeroWrites = slots;
     }
   }
   rate_ = 1.0;
@@ -66,6 +73,7 @@ void Chorus::Clear() {
     line.inputFilter.ClearState();
     line.outputFilter.ClearState();
     for (int i = 0; i < 4; ++i) line.inputHistory[i] = line.outputHistory[i] = 0.0;
+    line.zeroWrites = slotCount_;
   }
 }
 
@@ -99,21 +107,41 @@ void Chorus::ComputeRate() {
   inverseRate_ = 1.0 / rate;
 }
 
+bool Chorus::AtRest(const Line& line) const {
+  return line.zeroWrites >= slotCount_ && PositiveZeros(line.inputHistory) && PositiveZeros(line.outputHistory) &&
+         line.inputFilter.HoldsPositiveZeros() && line.outputFilter.HoldsPositiveZeros();
+}
+
 double Chorus::ProcessLine(Line& line, double x) const {
-  Shift(line.inputHistory, line.inputFilter.Process(x));
   const std::int32_t last = slotCount_ - 1;
   double phase = line.clockPhase;
-  double* slots = line.slots.data();
   std::int32_t position = line.writePosition;
+  if (skipsSilence_ && PositiveZero(x) && AtRest(line)) {
+    // Silence in, silence held: the band filters (b0 > 0) turn +0 into +0, every slot written
+    // would get +0 over +0 and the output is +0. Only the clock moves, as it would.
+    while (phase < 1.0) {
+      position = position == 0 ? last : position - 1;
+      phase += rate_;
+    }
+    line.writePosition = position;
+    line.clockPhase = phase - 1.0;
+    return 0.0;
+  }
+  Shift(line.inputHistory, line.inputFilter.Process(x));
+  double* slots = line.slots.data();
+  std::int32_t zeroWrites = line.zeroWrites;
   while (phase < 1.0) {
     position = position == 0 ? last : position - 1;
     // The slot about to be overwritten holds what was written one full line ago.
     const double v = line.outputFilter.Process(slots[position]);
     Shift(line.outputHistory, v);
     const double fed = v < -3.0 ? -3.0 : (v > 3.0 ? 3.0 : v);
-    slots[position] = fed * feedback_ + Cubic(line.inputHistory, phase);
+    const double written = fed * feedback_ + Cubic(line.inputHistory, phase);
+    slots[position] = written;
+    zeroWrites = PositiveZero(written) ? (zeroWrites < slotCount_ ? zeroWrites + 1 : zeroWrites) : 0;
     phase += rate_;
   }
+  line.zeroWrites = zeroWrites;
   line.writePosition = position;
   phase -= 1.0;
   line.clockPhase = phase;
