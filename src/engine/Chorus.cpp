@@ -1,7 +1,9 @@
 #include "engine/Chorus.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 
 #include "engine/NumericConversion.h"
 
@@ -19,10 +21,12 @@ inline double Cubic(const double* p, double t) {
          (0.5 * (p3 - p0) + 1.5 * (p1 - p2)) * (t * t * t);
 }
 
-inline bool PositiveZero(double v) { return v == 0.0 && !std::signbit(v); }
+// +0 has no bit set.
+inline bool PositiveZero(double v) { return std::bit_cast<std::uint64_t>(v) == 0; }
 
 inline bool PositiveZeros(const double* p) {
-  return PositiveZero(p[0]) && PositiveZero(p[1]) && PositiveZero(p[2]) && PositiveZero(p[3]);
+  return (std::bit_cast<std::uint64_t>(p[0]) | std::bit_cast<std::uint64_t>(p[1]) | std::bit_cast<std::uint64_t>(p[2]) |
+          std::bit_cast<std::uint64_t>(p[3])) == 0;
 }
 
 inline void Shift(double* history, double value) {
@@ -60,6 +64,7 @@ void Chorus::SetSampleRate(double rate) {
       line.clockPhase = 0.0;
       line.writePosition = 0;
       line.zeroWrites = slots;
+      line.resting = false;
     }
   }
   rate_ = 1.0;
@@ -74,7 +79,9 @@ void Chorus::Clear() {
     line.outputFilter.ClearState();
     for (int i = 0; i < 4; ++i) line.inputHistory[i] = line.outputHistory[i] = 0.0;
     line.zeroWrites = slotCount_;
+    line.resting = false;
   }
+  ComputeRate();
 }
 
 void Chorus::SetMix(double mix, std::int32_t rampSamples) {
@@ -91,9 +98,9 @@ void Chorus::SetMix(double mix, std::int32_t rampSamples) {
   mixSamplesLeft_ = rampSamples;
 }
 
-void Chorus::ControlTick() {
+void Chorus::ControlTick(bool inUse) {
   generator_.Tick(nullptr, 0);
-  ComputeRate();
+  if (inUse) ComputeRate();
 }
 
 void Chorus::ComputeRate() {
@@ -116,9 +123,10 @@ double Chorus::ProcessLine(Line& line, double x) const {
   const std::int32_t last = slotCount_ - 1;
   double phase = line.clockPhase;
   std::int32_t position = line.writePosition;
-  if (skipsSilence_ && PositiveZero(x) && AtRest(line)) {
+  if (skipsSilence_ && PositiveZero(x) && (line.resting || AtRest(line))) {
     // Silence in, silence held: the band filters (b0 > 0) turn +0 into +0, every slot written
     // would get +0 over +0 and the output is +0. Only the clock moves, as it would.
+    line.resting = true;
     while (phase < 1.0) {
       position = position == 0 ? last : position - 1;
       phase += rate_;
@@ -127,6 +135,7 @@ double Chorus::ProcessLine(Line& line, double x) const {
     line.clockPhase = phase - 1.0;
     return 0.0;
   }
+  line.resting = false;
   Shift(line.inputHistory, line.inputFilter.Process(x));
   double* slots = line.slots.data();
   std::int32_t zeroWrites = line.zeroWrites;

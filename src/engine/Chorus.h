@@ -37,8 +37,9 @@ class Chorus {
   // Whether both lines hold nothing but +0 (silence in then gives silence out, cheaply).
   bool Silent() const { return AtRest(lines_[0]) && AtRest(lines_[1]); }
 
-  // Once per control tick: advances the sweep and recomputes the clock rate.
-  void ControlTick();
+  // Once per control tick: advances the sweep and, while the lines are in use, recomputes the clock
+  // rate (Clear, when the chorus is switched on, computes it for the sweep's present value).
+  void ControlTick(bool inUse = true);
 
   // One stereo sample in place, while the chorus is on.
   void Process(double& left, double& right);
@@ -62,6 +63,8 @@ class Chorus {
     double clockPhase = 0.0;
     // How many of the last slot writes were +0, up to the slot count (then every slot holds +0).
     std::int32_t zeroWrites = 0;
+    // Found at rest, and fed nothing but +0 since.
+    bool resting = false;
   };
 
   void ComputeRate();

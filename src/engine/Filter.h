@@ -1,6 +1,7 @@
 #pragma once
 
-#include <cmath>
+#include <bit>
+#include <cstdint>
 
 #include "engine/ForceInline.h"
 
@@ -73,9 +74,7 @@ class Filter {
 };
 
 inline bool Filter::HoldsPositiveZeros() const {
-  const double values[4] = {x1_, x2_, y1_, y2_};
-  for (double v : values) {
-    if (!(v == 0.0 && !std::signbit(v))) return false;
-  }
-  return true;
+  // +0 has no bit set.
+  return (std::bit_cast<std::uint64_t>(x1_) | std::bit_cast<std::uint64_t>(x2_) | std::bit_cast<std::uint64_t>(y1_) |
+          std::bit_cast<std::uint64_t>(y2_)) == 0;
 }
