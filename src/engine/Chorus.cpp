@@ -1,7 +1,9 @@
 #include "engine/Chorus.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 
 #include "engine/NumericConversion.h"
 
@@ -17,6 +19,14 @@ inline double Cubic(const double* p, double t) {
   const double p0 = p[0], p1 = p[1], p2 = p[2], p3 = p[3];
   return p1 + 0.5 * (p2 - p0) * t + (p0 - 2.5 * p1 + 2.0 * p2 - 0.5 * p3) * (t * t) +
          (0.5 * (p3 - p0) + 1.5 * (p1 - p2)) * (t * t * t);
+}
+
+// +0 has no bit set.
+inline bool PositiveZero(double v) { return std::bit_cast<std::uint64_t>(v) == 0; }
+
+inline bool PositiveZeros(const double* p) {
+  return (std::bit_cast<std::uint64_t>(p[0]) | std::bit_cast<std::uint64_t>(p[1]) | std::bit_cast<std::uint64_t>(p[2]) |
+          std::bit_cast<std::uint64_t>(p[3])) == 0;
 }
 
 inline void Shift(double* history, double value) {
@@ -53,6 +63,8 @@ void Chorus::SetSampleRate(double rate) {
       }
       line.clockPhase = 0.0;
       line.writePosition = 0;
+      line.zeroWrites = slots;
+      line.resting = false;
     }
   }
   rate_ = 1.0;
@@ -66,7 +78,10 @@ void Chorus::Clear() {
     line.inputFilter.ClearState();
     line.outputFilter.ClearState();
     for (int i = 0; i < 4; ++i) line.inputHistory[i] = line.outputHistory[i] = 0.0;
+    line.zeroWrites = slotCount_;
+    line.resting = false;
   }
+  ComputeRate();
 }
 
 void Chorus::SetMix(double mix, std::int32_t rampSamples) {
@@ -83,9 +98,9 @@ void Chorus::SetMix(double mix, std::int32_t rampSamples) {
   mixSamplesLeft_ = rampSamples;
 }
 
-void Chorus::ControlTick() {
+void Chorus::ControlTick(bool inUse) {
   generator_.Tick(nullptr, 0);
-  ComputeRate();
+  if (inUse) ComputeRate();
 }
 
 void Chorus::ComputeRate() {
@@ -99,21 +114,43 @@ void Chorus::ComputeRate() {
   inverseRate_ = 1.0 / rate;
 }
 
+bool Chorus::AtRest(const Line& line) const {
+  return line.zeroWrites >= slotCount_ && PositiveZeros(line.inputHistory) && PositiveZeros(line.outputHistory) &&
+         line.inputFilter.HoldsPositiveZeros() && line.outputFilter.HoldsPositiveZeros();
+}
+
 double Chorus::ProcessLine(Line& line, double x) const {
-  Shift(line.inputHistory, line.inputFilter.Process(x));
   const std::int32_t last = slotCount_ - 1;
   double phase = line.clockPhase;
-  double* slots = line.slots.data();
   std::int32_t position = line.writePosition;
+  if (skipsSilence_ && PositiveZero(x) && (line.resting || AtRest(line))) {
+    // Silence in, silence held: the band filters (b0 > 0) turn +0 into +0, every slot written
+    // would get +0 over +0 and the output is +0. Only the clock moves, as it would.
+    line.resting = true;
+    while (phase < 1.0) {
+      position = position == 0 ? last : position - 1;
+      phase += rate_;
+    }
+    line.writePosition = position;
+    line.clockPhase = phase - 1.0;
+    return 0.0;
+  }
+  line.resting = false;
+  Shift(line.inputHistory, line.inputFilter.Process(x));
+  double* slots = line.slots.data();
+  std::int32_t zeroWrites = line.zeroWrites;
   while (phase < 1.0) {
     position = position == 0 ? last : position - 1;
     // The slot about to be overwritten holds what was written one full line ago.
     const double v = line.outputFilter.Process(slots[position]);
     Shift(line.outputHistory, v);
     const double fed = v < -3.0 ? -3.0 : (v > 3.0 ? 3.0 : v);
-    slots[position] = fed * feedback_ + Cubic(line.inputHistory, phase);
+    const double written = fed * feedback_ + Cubic(line.inputHistory, phase);
+    slots[position] = written;
+    zeroWrites = PositiveZero(written) ? (zeroWrites < slotCount_ ? zeroWrites + 1 : zeroWrites) : 0;
     phase += rate_;
   }
+  line.zeroWrites = zeroWrites;
   line.writePosition = position;
   phase -= 1.0;
   line.clockPhase = phase;

@@ -31,8 +31,15 @@ class Chorus {
   // straight line over that many samples (a mix turned while the chorus sounds does not step).
   void SetMix(double mix, std::int32_t rampSamples = 0);
 
-  // Once per control tick: advances the sweep and recomputes the clock rate.
-  void ControlTick();
+  // Whether a line that holds nothing but +0 and is fed +0 only moves its clock (the samples are the
+  // same either way; off for the reference render that the block renderer is compared with).
+  void SetSkipsSilence(bool on) { skipsSilence_ = on; }
+  // Whether both lines hold nothing but +0 (silence in then gives silence out, cheaply).
+  bool Silent() const { return AtRest(lines_[0]) && AtRest(lines_[1]); }
+
+  // Once per control tick: advances the sweep and, while the lines are in use, recomputes the clock
+  // rate (Clear, when the chorus is switched on, computes it for the sweep's present value).
+  void ControlTick(bool inUse = true);
 
   // One stereo sample in place, while the chorus is on.
   void Process(double& left, double& right);
@@ -54,10 +61,15 @@ class Chorus {
     std::vector<double> slots;
     std::int32_t writePosition = 0;
     double clockPhase = 0.0;
+    // How many of the last slot writes were +0, up to the slot count (then every slot holds +0).
+    std::int32_t zeroWrites = 0;
+    // Found at rest, and fed nothing but +0 since.
+    bool resting = false;
   };
 
   void ComputeRate();
   double ProcessLine(Line& line, double x) const;
+  bool AtRest(const Line& line) const;
 
   ModulationGenerator generator_;
   Line lines_[2];
@@ -74,5 +86,6 @@ class Chorus {
   double wetTarget_ = 0.7071067811865476;
   double dryStep_ = 0.0;
   double wetStep_ = 0.0;
+  bool skipsSilence_ = true;
   std::int32_t mixSamplesLeft_ = 0;
 };

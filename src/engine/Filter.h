@@ -1,5 +1,8 @@
 #pragma once
 
+#include <bit>
+#include <cstdint>
+
 #include "engine/ForceInline.h"
 
 // A second-order section with symmetric feed-forward coefficients (b2 = b0), as used for the
@@ -20,6 +23,8 @@ class Filter {
 
   // True while the section holds nothing: an input of 0 then gives exactly 0 and leaves it so.
   bool IsSilent() const { return x1_ == 0.0 && x2_ == 0.0 && y1_ == 0.0 && y2_ == 0.0; }
+  // The same, with every value +0 bit for bit (a -0 can reach an output as -0).
+  bool HoldsPositiveZeros() const;
 
   // For a section fed silence: once what is left of its decay is below threshold, it is put at rest
   // (exactly 0). Left alone, a decay in round-to-nearest arithmetic ends in subnormal numbers, or
@@ -67,3 +72,9 @@ class Filter {
   double y1_ = 0.0;
   double y2_ = 0.0;
 };
+
+inline bool Filter::HoldsPositiveZeros() const {
+  // +0 has no bit set.
+  return (std::bit_cast<std::uint64_t>(x1_) | std::bit_cast<std::uint64_t>(x2_) | std::bit_cast<std::uint64_t>(y1_) |
+          std::bit_cast<std::uint64_t>(y2_)) == 0;
+}

@@ -704,7 +704,7 @@ void Tarvolin::StartControlTick() {
   ProcessMidiAtTick();
   const std::int32_t interval = ControlInterval();
   for (ModulationGenerator& g : generators_) g.Tick(&clocks_, interval);
-  chorus_.ControlTick();
+  chorus_.ControlTick(chorusOn_);
   for (int i = 0; i < voiceCount_; ++i) {
     Voice& voice = voices_[static_cast<std::size_t>(i)];
     if (voice.Active()) voice.ControlTick(false);  // an idle voice's tick does nothing
@@ -726,6 +726,7 @@ void Tarvolin::RenderVoices(double* left, double* right, int count) {
   // values are drawn in that order up front so that the voices can render one after the other.
   int sounding = 0;
   for (int i = 0; i < n; ++i) sounding += voices_[static_cast<std::size_t>(i)].Active() ? 1 : 0;
+  if (sounding == 0) return;
   double* noise = noise_.data();
   const int draws = sounding * count;
   NoiseSource::Sequence().Fill(noise, draws);

@@ -129,7 +129,10 @@ class Tarvolin : public Synth {
 
   // Renders voice by voice, sample by sample, in the order the engine is defined by (slower). The
   // block renderer must give exactly the same samples; tests compare the two.
-  void SetReferenceRendering(bool on) { referenceRendering_ = on; }
+  void SetReferenceRendering(bool on) {
+    referenceRendering_ = on;
+    chorus_.SetSkipsSilence(!on);
+  }
 
  private:
   void EngineReset();

@@ -59,8 +59,11 @@ struct LanesOf {
   // envelope sources or interpolated generators, which move every sample.
   struct Source {
     Dv fixed;
+    // Set up only where some lane's source moves (perSample), from which (per lane: 0 for a fixed
+    // value, 1 + e for envelope source e, 1 + kEnvelopes + g for generator g).
     Mv envelope[Voice::kEnvelopes];
     Mv generator[kGenerators];
+    Iv which;
     bool perSample;
   };
 
@@ -102,6 +105,9 @@ struct LanesOf {
     Dv decay;  // the decay's coefficient (exponential) or step (linear), for lanes in their attack
     Mv invert;
     Dv level;
+    // Linear envelopes: whether any lane is in a stage that moves (attack, decay, release). None
+    // enters one within a stretch, so one that holds holds its source value throughout.
+    bool moving;
   };
 
   struct Filter {
@@ -118,6 +124,9 @@ struct LanesOf {
     bool sharedTables;
     Dv stateLeft[4], stateRight[4];
     Dv offset;
+    // Whether every lane's two channels are the same bits, state and input alike (every source in
+    // the middle): the right channel is then the left one, and the ladder runs once.
+    bool mono;
   };
 
   Envelope env[Voice::kEnvelopes];
@@ -178,24 +187,37 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
     l.ampRamp = false;
     l.mixerRamp = false;
     l.generatorRamp = false;
+    for (int e = 0; e < Voice::kEnvelopes; ++e) l.env[e].moving = false;
   }
   // The source a voice's pointer selects: its own envelope sources move every sample; anything else
   // holds for the stretch (a lane without one holds 0).
   const auto gatherSource = [](typename Lanes::Source& s, int k, const Voice& v, const double* source) {
-    bool moving = false;
-    for (int e = 0; e < Voice::kEnvelopes; ++e) {
-      const bool is = source == &v.egSource_[e];
-      s.envelope[e][k] = is ? -1 : 0;
-      moving = moving || is;
-    }
-    for (int g = 0; g < kGenerators; ++g) {
-      const bool is = source == &v.generatorSmooth_[g];
-      s.generator[g][k] = is ? -1 : 0;
-      moving = moving || is;
-    }
-    s.fixed[k] = moving || source == nullptr ? 0.0 : *source;
-    s.perSample = s.perSample || moving;
+    int which = 0;
+    for (int e = 0; e < Voice::kEnvelopes; ++e) which = source == &v.egSource_[e] ? 1 + e : which;
+    for (int g = 0; g < kGenerators; ++g) which = source == &v.generatorSmooth_[g] ? 1 + Voice::kEnvelopes + g : which;
+    s.which[k] = which;
+    s.fixed[k] = which != 0 || source == nullptr ? 0.0 : *source;
+    s.perSample = s.perSample || which != 0;
   };
+  // The lane masks of the moving sources, where there are any.
+  const auto sourceMasks = [](typename Lanes::Source& s) {
+    if (!s.perSample) return;
+    using Iv = typename LaneTypes<kWidth>::I;
+    using Mv = typename LaneTypes<kWidth>::M;
+    for (int e = 0; e < Voice::kEnvelopes; ++e) s.envelope[e] = __builtin_convertvector(s.which == (Iv{} + (1 + e)), Mv);
+    for (int g = 0; g < kGenerators; ++g) {
+      s.generator[g] = __builtin_convertvector(s.which == (Iv{} + (1 + Voice::kEnvelopes + g)), Mv);
+    }
+  };
+  // Bit for bit, so that -0 and 0 (which a product keeps apart) count as different.
+  const auto same = [](double a, double b) {
+    std::uint64_t x;
+    std::uint64_t y;
+    std::memcpy(&x, &a, sizeof x);
+    std::memcpy(&y, &b, sizeof y);
+    return x == y;
+  };
+  bool mono = true;
   for (int k = voiceCount; k < kWidth; ++k) {
     for (int o = 0; o < Voice::kOscillators; ++o) {
       l.osc[o].first[k] = kSilentWave;
@@ -225,6 +247,7 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
           el.decay[k] = t > 0.0 ? (eg.sustain_ - 1.0) / t : eg.sustain_ - 1.0;
         }
       }
+      el.moving = el.moving || eg.stage_ == 1 || eg.stage_ == 2 || eg.stage_ == 4;
       el.invert[k] = v.egAmount_[e] < 0.0 ? -1 : 0;
       el.level[k] = v.egLevel_[e];
       l.egSource[e][k] = v.egSource_[e];
@@ -312,6 +335,7 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
     for (int n = 0; n < 4; ++n) {
       fl.stateLeft[n][k] = vf.state_[n][0];
       fl.stateRight[n][k] = vf.state_[n][1];
+      mono = mono && same(vf.state_[n][0], vf.state_[n][1]);
     }
     fl.offset[k] = vf.denormalOffset_;
 
@@ -357,6 +381,10 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
       l.levelStep[c][k] = v.levelStep_[c];
       l.panLeftStep[c][k] = v.panLeftStep_[c];
       l.panRightStep[c][k] = v.panRightStep_[c];
+      // A line's step and end count only in the lanes where it runs.
+      mono = mono && same(v.panLeft_[c], v.panRight_[c]) &&
+             (v.mixerSamplesLeft_ <= 0 ||
+              (same(v.panLeftTarget_[c], v.panRightTarget_[c]) && same(v.panLeftStep_[c], v.panRightStep_[c])));
     }
     l.mixerLeft[k] = v.mixerSamplesLeft_ > 0 ? v.mixerSamplesLeft_ : 0;
     l.mixerRamp = l.mixerRamp || v.mixerSamplesLeft_ > 0;
@@ -368,8 +396,11 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
     l.generatorLeft[k] = v.generatorSamplesLeft_ > 0 ? v.generatorSamplesLeft_ : 0;
     l.generatorRamp = l.generatorRamp || v.generatorSamplesLeft_ > 0;
   }
+  for (int o = 0; o < Voice::kOscillators; ++o) sourceMasks(l.osc[o].ampModSource);
+  sourceMasks(l.cfmSource);
   // Empty lanes read the first voice's tables, which keeps them from splitting the shared case.
   typename Lanes::Filter& fl = l.filter;
+  fl.mono = mono;
   for (int k = voiceCount; k < kWidth; ++k) {
     fl.maxFeedbackTable[k] = fl.maxFeedbackTable[0];
     fl.poleTable[k] = fl.poleTable[0];

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -42,6 +43,10 @@ RandomPlay MakeVoiceLadder(std::uint32_t draw) {
   play.patch[param::kNumberOfVoices] = 1.0;
   play.patch[param::kUnisonMode] = 0.0;
   play.patch[param::kAmpEgRelease] *= 0.1;
+  // The cutoff follows linear envelope 1 through its release too, while the voices fade.
+  play.patch[param::kFilterCfmAmount] = 0.9;
+  play.patch[param::kFilterCfmSource] = 19.0 / 20.0;
+  play.patch[param::kLinEg1Release] = 0.15;
   const auto at = [&](int frame, int status, int note) {
     PlayEvent e;
     int block = 0;
@@ -67,7 +72,7 @@ RandomPlay MakeVoiceLadder(std::uint32_t draw) {
 // vector lanes (four or eight to a register, two registers at a time). Random patches cover hard
 // sync, linear FM, AM, X-Mode, envelope-driven modulation, and levels, pans, gains and generators
 // moving in straight lines while notes sound (automation, re-struck notes, per-sample readers of the
-// generators); random voice counts and notes that start, steal and end at any sample, and voice
+// generators), in patches with every source in the middle or panned; random voice counts and notes that start, steal and end at any sample, and voice
 // ladders that pass through every count from 1 to 17, give groups of every size and voices that
 // start or stop inside a stretch.
 TEST(BlockRendering, MatchesTheReferenceOrderBitForBit) {
@@ -89,8 +94,25 @@ TEST(BlockRendering, MatchesTheReferenceOrderBitForBit) {
     for (std::uint32_t trial = 1; trial <= trials + kLadders; ++trial) {
       const bool ladder = trial > trials;
       const double rate = trial % 3 == 0 ? 48000.0 : 44100.0;
-      const RandomPlay play =
+      RandomPlay play =
           ladder ? MakeVoiceLadder(trial) : MakeRandomPlay(trial, 24000, trial % 2 == 0 ? 700 : 64, trial > 4);
+      // Half of the patches keep every source in the middle, where both channels are the same until
+      // automation pans one.
+      if (trial % 2 == 1) {
+        for (int p : {param::kPanOsc1, param::kPanOsc2, param::kPanOsc3, param::kPanNoise}) play.patch[p] = 0.5;
+        // Oscillator 2 panned halfway through, and back in the middle later: its voices' channels
+        // then differ though every source is in the middle again.
+        for (int quarter : {2, 3}) {
+          PlayEvent pan;
+          pan.kind = PlayEvent::kParameter;
+          pan.block = static_cast<int>(play.blocks.size()) * quarter / 4;
+          pan.index = param::kPanOsc2;
+          pan.normalised = quarter == 2 ? 0.3 : 0.5;
+          play.events.push_back(pan);
+        }
+        std::stable_sort(play.events.begin(), play.events.end(),
+                         [](const PlayEvent& a, const PlayEvent& b) { return a.block < b.block; });
+      }
       RandomSequence& noise = NoiseSource::Sequence();
       RandomSequence& held = ModulationGenerator::SampleHoldSequence();
       const std::int32_t noiseState = noise.State();

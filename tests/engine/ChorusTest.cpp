@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "engine/NoiseSource.h"
+#include "shell/DenormalGuard.h"
 
 namespace {
 
@@ -156,4 +158,50 @@ TEST(Chorus, StereoChannelsRunSeparateLines) {
     right.push_back(r);
   }
   EXPECT_EQ(PeakIndex(right) - PeakIndex(left), 100);
+}
+
+// Once its lines hold nothing, the chorus skips their arithmetic: the samples, the sweep and the
+// clock must be those of the full work, through the silence and the sound after it, with a mix ramp
+// running. Without feedback the lines come to rest soon after the sound; with much feedback a decay
+// takes longer than this silence to reach 0, and the full work goes on.
+TEST(Chorus, SkippingSilenceChangesNoSample) {
+  const DenormalGuard denormals;  // as in the plug-in's audio calls: decays end at exactly 0
+  for (double feedback : {0.0, -0.9}) {
+    Chorus skipping;
+    Chorus full;
+    full.SetSkipsSilence(false);
+    for (Chorus* c : {&skipping, &full}) {
+      c->SetDelay(0.4);
+      c->SetDepth(0.7);
+      c->SetSpeed(3.0);
+      c->SetFeedback(feedback);
+      c->SetMix(0.3);
+    }
+    bool rested = false;
+    bool woke = false;
+    for (int i = 0; i < 150000; ++i) {
+      const bool sounding = i < 3000 || (i >= 120000 && i < 121000);
+      // Later a faint click, whose input side settles long before its echo leaves the line.
+      const double in = sounding ? NoiseSource::Next() : (i == 140000 ? 1e-300 : 0.0);
+      if (i % 44 == 0) {
+        skipping.ControlTick();
+        full.ControlTick();
+      }
+      if (i == 121000) woke = !skipping.Silent();
+      if (i == 119000) {
+        rested = skipping.Silent();
+        skipping.SetMix(0.8, 500);
+        full.SetMix(0.8, 500);
+      }
+      // Silence is +0, as the voices' sum gives it (-0 in holds a -0 in the input section).
+      const double other = sounding ? -in : 0.0;
+      double l1 = in, r1 = other, l2 = in, r2 = other;
+      skipping.Process(l1, r1);
+      full.Process(l2, r2);
+      ASSERT_EQ(std::memcmp(&l1, &l2, sizeof l1), 0) << feedback << " sample " << i;
+      ASSERT_EQ(std::memcmp(&r1, &r2, sizeof r1), 0) << feedback << " sample " << i;
+    }
+    EXPECT_EQ(rested, feedback == 0.0) << feedback;
+    EXPECT_TRUE(woke) << feedback;
+  }
 }
