@@ -344,8 +344,6 @@ void Tarvolin::OnParameterChanged(int index) {
       voicesToo = false;
       break;
     case kChorusMix:
-      dryGain_ = std::sqrt(1.0 - v);
-      wetGain_ = std::sqrt(v);
       chorus_.SetMix(v, chorusOn_ && Sounding() ? RampSamples() : 0);
       voicesToo = false;
       break;

@@ -189,8 +189,6 @@ class Tarvolin : public Synth {
   bool sustain_ = false;
   std::int32_t stampCounter_ = 0;
   bool chorusOn_ = false;
-  double dryGain_ = 0.7071067811865476;
-  double wetGain_ = 0.7071067811865476;
   std::array<bool, 3> syncFlags_ = {false, false, false};
 
   // Samples of the current control tick already rendered (a tick may span two blocks).
