@@ -1,11 +1,11 @@
 #include "editor/ISMTuningControl.h"
 
 #include <atomic>
-#include <cctype>
 #include <mutex>
 
 #include "editor/IGraphics.h"
 #include "engine/Tarvolin.h"
+#include "tuning/TextScan.h"
 #include "wavetable/WaveTableImport.h"
 
 namespace {
@@ -19,11 +19,7 @@ constexpr const char* kExactTuningQuestion =
     "Note: Most instruments ignore Functional Tuning. For compatibility reasons it is recommended to "
     "prioritize Exact Tuning.";
 
-bool IsTunFile(const std::string& path) {
-  std::string extension = ExtensionOfPath(path);
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return extension == ".tun";
-}
+bool IsTunFile(const std::string& path) { return TUN::text::EqualsIgnoringCase(ExtensionOfPath(path), ".tun"); }
 
 }  // namespace
 

@@ -1,7 +1,6 @@
 #include "editor/ISMWaveTableControl.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -11,6 +10,7 @@
 #include "editor/IGraphics.h"
 #include "engine/ParameterTable.h"
 #include "engine/Tarvolin.h"
+#include "tuning/TextScan.h"
 #include "wavetable/WaveTableImport.h"
 
 namespace {
@@ -27,11 +27,6 @@ constexpr OscillatorParams kParams[3] = {
     {param::kOsc2On, param::kWaveShape2, param::kWaveMode2, param::kStartPhase2},
     {param::kOsc3On, param::kWaveShape3, param::kWaveMode3, param::kStartPhase3},
 };
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 
 }  // namespace
 
@@ -237,7 +232,7 @@ void ISMWaveTableControl::ShowWaveTableMenu(IGraphics& graphics, int x, int y) {
 bool ISMWaveTableControl::DescribeFile(IGraphics& graphics, const std::string& path) {
   const WaveTableFileDescription description = DescribeWaveTableFile(path);
   // A WAV that is not a readable mono file is refused without a word here (the failure follows).
-  if (!description.accepted && Lower(ExtensionOfPath(path)) == ".wav") return false;
+  if (!description.accepted && TUN::text::EqualsIgnoringCase(ExtensionOfPath(path), ".wav")) return false;
   graphics.ShowMessage(description.text.c_str(), "Load Wave Table", IGraphics::kMessageOk);
   return description.accepted;
 }
