@@ -86,8 +86,10 @@ struct LanesOf {
     // expression: Saw 0.5 and 0.5 (halving is exact), Pulse and Full PWM 1 and -1, Interpolate the
     // crossfade weights (the two products added in either order), Raw 1 and 0 (adding a zero).
     Dv firstWeight, secondWeight;
-    // Whether any lane reads a second time (not all Raw).
+    // Whether any lane reads a second time (not all Raw), and whether every lane's second read is
+    // at the first one's index (no Saw, Pulse or Full PWM offset).
     bool secondRead;
+    bool secondAtIndex;
     // Hard sync: the lanes whose master is oscillator m, and the start phase they restart from.
     Mv masterIs[Voice::kOscillators];
     Uv startPhase;
@@ -396,7 +398,12 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
     l.generatorLeft[k] = v.generatorSamplesLeft_ > 0 ? v.generatorSamplesLeft_ : 0;
     l.generatorRamp = l.generatorRamp || v.generatorSamplesLeft_ > 0;
   }
-  for (int o = 0; o < Voice::kOscillators; ++o) sourceMasks(l.osc[o].ampModSource);
+  for (int o = 0; o < Voice::kOscillators; ++o) {
+    typename Lanes::Oscillator& ol = l.osc[o];
+    sourceMasks(ol.ampModSource);
+    ol.secondAtIndex = true;
+    for (int k = 0; k < voiceCount; ++k) ol.secondAtIndex = ol.secondAtIndex && ol.secondOffset[k] == 0u;
+  }
   sourceMasks(l.cfmSource);
   // Empty lanes read the first voice's tables, which keeps them from splitting the shared case.
   typename Lanes::Filter& fl = l.filter;
