@@ -1,6 +1,7 @@
 #include "engine/VoiceLanes.h"
 
 #include <atomic>
+#include <cmath>
 #include <cstddef>
 #include <cstring>
 
@@ -118,6 +119,8 @@ struct LanesOf {
     Dv feedbackScale, resonanceGain;
     Mv lowpass12;
     Dv highpassSign;  // -0 for Highpass 24: its sections feed back the negated stage input
+    // Whether any lane is Lowpass 12 or Highpass 24 (without, the ladder skips their terms).
+    bool anyLowpass12, anyHighpass;
     // Each lane's tables of the largest feedback, the pole term and its stage gain (lowpass or
     // highpass), and whether every lane reads the same three tables.
     const double* maxFeedbackTable[kWidth];
@@ -408,6 +411,12 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
   // Empty lanes read the first voice's tables, which keeps them from splitting the shared case.
   typename Lanes::Filter& fl = l.filter;
   fl.mono = mono;
+  fl.anyLowpass12 = false;
+  fl.anyHighpass = false;
+  for (int k = 0; k < voiceCount; ++k) {
+    fl.anyLowpass12 = fl.anyLowpass12 || fl.lowpass12[k] != 0;
+    fl.anyHighpass = fl.anyHighpass || std::signbit(fl.highpassSign[k]);
+  }
   for (int k = voiceCount; k < kWidth; ++k) {
     fl.maxFeedbackTable[k] = fl.maxFeedbackTable[0];
     fl.poleTable[k] = fl.poleTable[0];
