@@ -27,6 +27,17 @@ class RandomSequence {
 
   // The next count values, as count calls of Next give them.
   void Fill(double* values, int count);
+  // Moves on as count calls of Next would, without their values: the state times 16807^count.
+  void Skip(int count) {
+    std::uint32_t factor = 1u;
+    std::uint32_t power = 16807u;
+    for (auto n = static_cast<std::uint32_t>(count > 0 ? count : 0); n != 0; n >>= 1) {
+      if ((n & 1u) != 0) factor *= power;
+      power *= power;
+    }
+    const auto state = static_cast<std::uint32_t>(state_.load(std::memory_order_relaxed));
+    state_.store(static_cast<std::int32_t>(state * factor), std::memory_order_relaxed);
+  }
 
  private:
   std::atomic<std::int32_t> state_;

@@ -110,9 +110,22 @@ TEST(BlockRendering, MatchesTheReferenceOrderBitForBit) {
           pan.normalised = quarter == 2 ? 0.3 : 0.5;
           play.events.push_back(pan);
         }
-        std::stable_sort(play.events.begin(), play.events.end(),
-                         [](const PlayEvent& a, const PlayEvent& b) { return a.block < b.block; });
       }
+      // Every fourth patch has the noise silent (its values are then passed over) until automation
+      // raises it a third of the way through, and silences it again later.
+      if (trial % 4 == 1) {
+        play.patch[param::kLevelNoise] = 0.0;
+        for (int third : {1, 2}) {
+          PlayEvent level;
+          level.kind = PlayEvent::kParameter;
+          level.block = static_cast<int>(play.blocks.size()) * third / 3;
+          level.index = param::kLevelNoise;
+          level.normalised = third == 1 ? 0.6 : 0.0;
+          play.events.push_back(level);
+        }
+      }
+      std::stable_sort(play.events.begin(), play.events.end(),
+                       [](const PlayEvent& a, const PlayEvent& b) { return a.block < b.block; });
       RandomSequence& noise = NoiseSource::Sequence();
       RandomSequence& held = ModulationGenerator::SampleHoldSequence();
       const std::int32_t noiseState = noise.State();
