@@ -71,6 +71,7 @@ struct LanesOf {
   struct Oscillator {
     Mv on;
     Mv live;  // on and not muted
+    bool anyOn;
     Mv smooth;
     bool anySmooth;  // whether any lane's FM smoother may run
     Uv phase;
@@ -97,6 +98,7 @@ struct LanesOf {
     bool anySync;
     // Amplitude modulation by a source.
     Mv ampModOn;
+    bool anyAmpMod;
     Dv ampModAmount;
     Mv ampModPositive;
     Source ampModSource;
@@ -144,6 +146,7 @@ struct LanesOf {
   Mv select2, select3;
   Dv level[4], panLeft[4], panRight[4];
   Mv xMode, xModeIs2, xModeIs3;
+  bool anyXMode;
   Dv xLevel, xPanLeft, xPanRight;
   Dv egIntensity, keyTrack, cfmAmount;
   Mv cfmOn;
@@ -186,10 +189,13 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
       l.osc[o].anySmooth = false;
       l.osc[o].secondRead = false;
       l.osc[o].anySync = false;
+      l.osc[o].anyOn = false;
+      l.osc[o].anyAmpMod = false;
       l.osc[o].ampModSource.perSample = false;
     }
     l.cfmSource.perSample = false;
     l.ampRamp = false;
+    l.anyXMode = false;
     l.mixerRamp = false;
     l.generatorRamp = false;
     for (int e = 0; e < Voice::kEnvelopes; ++e) l.env[e].moving = false;
@@ -261,6 +267,7 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
       typename Lanes::Oscillator& ol = l.osc[o];
       const Oscillator& osc = v.osc_[o];
       ol.on[k] = v.oscOn_[o] ? -1 : 0;
+      ol.anyOn = ol.anyOn || v.oscOn_[o];
       ol.live[k] = v.oscOn_[o] && !osc.muted_ ? -1 : 0;
       ol.smooth[k] = smooth[o] ? -1 : 0;
       ol.anySmooth = ol.anySmooth || smooth[o];
@@ -313,6 +320,7 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
                                    static_cast<double>(Oscillator::kPhaseCycle) * osc.startPhase_));
       const bool ampMod = v.ampModSource_[o] != nullptr;
       ol.ampModOn[k] = ampMod ? -1 : 0;
+      ol.anyAmpMod = ol.anyAmpMod || ampMod;
       ol.ampModAmount[k] = ampMod ? v.ampModAmount_[o] : 0.0;
       ol.ampModPositive[k] = ampMod && v.ampModAmount_[o] >= 0.0 ? -1 : 0;
       gatherSource(ol.ampModSource, k, v, v.ampModSource_[o]);
@@ -360,6 +368,7 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
     }
     const int x = v.xModeIndex_;
     l.xMode[k] = v.xMode_ ? -1 : 0;
+    l.anyXMode = l.anyXMode || v.xMode_;
     l.xModeIs2[k] = x == 1 ? -1 : 0;
     l.xModeIs3[k] = x == 2 ? -1 : 0;
     l.xLevel[k] = v.level_[x];
