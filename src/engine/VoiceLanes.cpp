@@ -72,6 +72,7 @@ struct LanesOf {
     Mv on;
     Mv live;  // on and not muted
     bool anyOn;
+    bool allLive;  // in every lane, each with a voice
     Mv smooth;
     bool anySmooth;  // whether any lane's FM smoother may run
     Uv phase;
@@ -413,6 +414,8 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
   for (int o = 0; o < Voice::kOscillators; ++o) {
     typename Lanes::Oscillator& ol = l.osc[o];
     sourceMasks(ol.ampModSource);
+    ol.allLive = voiceCount == kWidth;
+    for (int k = 0; k < voiceCount; ++k) ol.allLive = ol.allLive && ol.live[k] != 0;
     ol.secondAtIndex = true;
     for (int k = 0; k < voiceCount; ++k) ol.secondAtIndex = ol.secondAtIndex && ol.secondOffset[k] == 0u;
   }
