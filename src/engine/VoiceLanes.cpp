@@ -110,6 +110,7 @@ struct LanesOf {
     Dv sustain;
     Dv decay;  // the decay's coefficient (exponential) or step (linear), for lanes in their attack
     Mv invert;
+    bool anyInvert;
     Dv level;
     // Linear envelopes: whether any lane is in a stage that moves (attack, decay, release). None
     // enters one within a stretch, so one that holds holds its source value throughout.
@@ -169,6 +170,7 @@ struct LanesOf {
   // (the voices' draws of a sample follow each other), and the lanes that have a voice.
   const double* noise[kWidth];
   bool noiseInRow;
+  bool anyNoise;  // whether any lane's voice hears its noise
   std::uint32_t voiceLanes;
 };
 // Laid out here, for the baseline instruction set that Gather and Scatter are compiled for, rather
@@ -206,7 +208,11 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
     l.anyCfm = false;
     l.mixerRamp = false;
     l.generatorRamp = false;
-    for (int e = 0; e < Voice::kEnvelopes; ++e) l.env[e].moving = false;
+    l.anyNoise = false;
+    for (int e = 0; e < Voice::kEnvelopes; ++e) {
+      l.env[e].moving = false;
+      l.env[e].anyInvert = false;
+    }
   }
   // The source a voice's pointer selects: its own envelope sources move every sample; anything else
   // holds for the stretch (a lane without one holds 0).
@@ -268,6 +274,7 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
       }
       el.moving = el.moving || eg.stage_ == 1 || eg.stage_ == 2 || eg.stage_ == 4;
       el.invert[k] = v.egAmount_[e] < 0.0 ? -1 : 0;
+      el.anyInvert = el.anyInvert || v.egAmount_[e] < 0.0;
       el.level[k] = v.egLevel_[e];
       l.egSource[e][k] = v.egSource_[e];
     }
@@ -366,6 +373,7 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
               (same(v.panLeftTarget_[c], v.panRightTarget_[c]) && same(v.panLeftStep_[c], v.panRightStep_[c])));
     }
     l.mixerRamp = l.mixerRamp || v.mixerSamplesLeft_ > 0;
+    l.anyNoise = l.anyNoise || v.NoiseHeard();
     for (int g = 0; g < kGenerators; ++g) l.generator[g][k] = v.generatorSmooth_[g];
     l.generatorRamp = l.generatorRamp || v.generatorSamplesLeft_ > 0;
   }
