@@ -71,6 +71,7 @@ void Chorus::SetSampleRate(double rate) {
       line.zeroWrites = slots;
       line.resting = false;
     }
+    twins_ = true;
   }
   rate_ = 1.0;
   inverseRate_ = 1.0;
@@ -86,6 +87,7 @@ void Chorus::Clear() {
     line.zeroWrites = slotCount_;
     line.resting = false;
   }
+  twins_ = true;
   ComputeRate();
 }
 
@@ -117,6 +119,21 @@ void Chorus::ComputeRate() {
   if (rate > 1.0) rate = 1.0;
   rate_ = rate;
   inverseRate_ = 1.0 / rate;
+}
+
+void Chorus::Separate() {
+  const Line& from = lines_[0];
+  Line& to = lines_[1];
+  std::copy(from.slots.begin(), from.slots.end(), to.slots.begin());
+  to.inputFilter = from.inputFilter;
+  to.outputFilter = from.outputFilter;
+  std::copy(std::begin(from.inputHistory), std::end(from.inputHistory), std::begin(to.inputHistory));
+  std::copy(std::begin(from.outputHistory), std::end(from.outputHistory), std::begin(to.outputHistory));
+  to.writePosition = from.writePosition;
+  to.clockPhase = from.clockPhase;
+  to.zeroWrites = from.zeroWrites;
+  to.resting = from.resting;
+  twins_ = false;
 }
 
 bool Chorus::AtRest(const Line& line) const {
@@ -180,8 +197,18 @@ double Chorus::ProcessLine(Line& line, double x) const {
 }
 
 void Chorus::Process(double& left, double& right) {
-  const double wetLeft = ProcessLine(lines_[0], left);
-  const double wetRight = ProcessLine(lines_[1], right);
+  double wetLeft;
+  double wetRight;
+  if (twins_ && std::bit_cast<std::uint64_t>(left) == std::bit_cast<std::uint64_t>(right)) {
+    wetLeft = ProcessLine(lines_[0], left);
+    wetRight = wetLeft;
+  } else {
+    if (twins_) Separate();
+    wetLeft = ProcessLine(lines_[0], left);
+    wetRight = ProcessLine(lines_[1], right);
+    // Lines at rest hold nothing but +0, and their clocks always move together: the same state.
+    twins_ = lines_[0].resting && lines_[1].resting;
+  }
   if (mixSamplesLeft_ > 0) {
     --mixSamplesLeft_;
     dryGain_ = mixSamplesLeft_ == 0 ? dryTarget_ : dryGain_ + dryStep_;
