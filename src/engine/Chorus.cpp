@@ -14,12 +14,17 @@ constexpr double kBandOmega = 43982.2971502571;  // 2 pi * 7000 Hz
 // Bounds the line against absurd host rates (a 20 ms line at 10 MHz).
 constexpr std::int32_t kMaxSlots = 200000;
 
-// Four-point cubic (Catmull-Rom) interpolation between p1 and p2.
-inline double Cubic(const double* p, double t) {
-  const double p0 = p[0], p1 = p[1], p2 = p[2], p3 = p[3];
-  return p1 + 0.5 * (p2 - p0) * t + (p0 - 2.5 * p1 + 2.0 * p2 - 0.5 * p3) * (t * t) +
-         (0.5 * (p3 - p0) + 1.5 * (p1 - p2)) * (t * t * t);
-}
+// Four-point cubic (Catmull-Rom) interpolation between p1 and p2, its terms found once for the
+// four points and evaluated at any t in the same order as the whole expression.
+struct Cubic {
+  explicit Cubic(const double* p)
+      : p1(p[1]),
+        slope(0.5 * (p[2] - p[0])),
+        curve(p[0] - 2.5 * p[1] + 2.0 * p[2] - 0.5 * p[3]),
+        bend(0.5 * (p[3] - p[0]) + 1.5 * (p[1] - p[2])) {}
+  double At(double t) const { return p1 + slope * t + curve * (t * t) + bend * (t * t * t); }
+  double p1, slope, curve, bend;
+};
 
 // +0 has no bit set.
 inline bool PositiveZero(double v) { return std::bit_cast<std::uint64_t>(v) == 0; }
@@ -66,6 +71,7 @@ void Chorus::SetSampleRate(double rate) {
       line.zeroWrites = slots;
       line.resting = false;
     }
+    twins_ = true;
   }
   rate_ = 1.0;
   inverseRate_ = 1.0;
@@ -81,6 +87,7 @@ void Chorus::Clear() {
     line.zeroWrites = slotCount_;
     line.resting = false;
   }
+  twins_ = true;
   ComputeRate();
 }
 
@@ -114,6 +121,21 @@ void Chorus::ComputeRate() {
   inverseRate_ = 1.0 / rate;
 }
 
+void Chorus::Separate() {
+  const Line& from = lines_[0];
+  Line& to = lines_[1];
+  std::copy(from.slots.begin(), from.slots.end(), to.slots.begin());
+  to.inputFilter = from.inputFilter;
+  to.outputFilter = from.outputFilter;
+  std::copy(std::begin(from.inputHistory), std::end(from.inputHistory), std::begin(to.inputHistory));
+  std::copy(std::begin(from.outputHistory), std::end(from.outputHistory), std::begin(to.outputHistory));
+  to.writePosition = from.writePosition;
+  to.clockPhase = from.clockPhase;
+  to.zeroWrites = from.zeroWrites;
+  to.resting = from.resting;
+  twins_ = false;
+}
+
 bool Chorus::AtRest(const Line& line) const {
   return line.zeroWrites >= slotCount_ && PositiveZeros(line.inputHistory) && PositiveZeros(line.outputHistory) &&
          line.inputFilter.HoldsPositiveZeros() && line.outputFilter.HoldsPositiveZeros();
@@ -137,29 +159,56 @@ double Chorus::ProcessLine(Line& line, double x) const {
   }
   line.resting = false;
   Shift(line.inputHistory, line.inputFilter.Process(x));
+  // The slot loop keeps what it reads in locals: its stores into the slots could otherwise alias
+  // every member and force reloads each turn.
+  const Cubic input(line.inputHistory);
+  Filter::Section filter = line.outputFilter.Take();
+  double* history = line.outputHistory;
+  double h0 = history[0], h1 = history[1], h2 = history[2], h3 = history[3];
+  const double feedback = feedback_;
+  const double rate = rate_;
+  const std::int32_t slotCount = slotCount_;
   double* slots = line.slots.data();
   std::int32_t zeroWrites = line.zeroWrites;
   while (phase < 1.0) {
     position = position == 0 ? last : position - 1;
     // The slot about to be overwritten holds what was written one full line ago.
-    const double v = line.outputFilter.Process(slots[position]);
-    Shift(line.outputHistory, v);
+    const double v = filter.Process(slots[position]);
+    h0 = h1;
+    h1 = h2;
+    h2 = h3;
+    h3 = v;
     const double fed = v < -3.0 ? -3.0 : (v > 3.0 ? 3.0 : v);
-    const double written = fed * feedback_ + Cubic(line.inputHistory, phase);
+    const double written = fed * feedback + input.At(phase);
     slots[position] = written;
-    zeroWrites = PositiveZero(written) ? (zeroWrites < slotCount_ ? zeroWrites + 1 : zeroWrites) : 0;
-    phase += rate_;
+    zeroWrites = PositiveZero(written) ? (zeroWrites < slotCount ? zeroWrites + 1 : zeroWrites) : 0;
+    phase += rate;
   }
+  line.outputFilter.Put(filter);
+  history[0] = h0;
+  history[1] = h1;
+  history[2] = h2;
+  history[3] = h3;
   line.zeroWrites = zeroWrites;
   line.writePosition = position;
   phase -= 1.0;
   line.clockPhase = phase;
-  return Cubic(line.outputHistory, 1.0 - phase * inverseRate_);
+  return Cubic(history).At(1.0 - phase * inverseRate_);
 }
 
 void Chorus::Process(double& left, double& right) {
-  const double wetLeft = ProcessLine(lines_[0], left);
-  const double wetRight = ProcessLine(lines_[1], right);
+  double wetLeft;
+  double wetRight;
+  if (twins_ && std::bit_cast<std::uint64_t>(left) == std::bit_cast<std::uint64_t>(right)) {
+    wetLeft = ProcessLine(lines_[0], left);
+    wetRight = wetLeft;
+  } else {
+    if (twins_) Separate();
+    wetLeft = ProcessLine(lines_[0], left);
+    wetRight = ProcessLine(lines_[1], right);
+    // Lines at rest hold nothing but +0, and their clocks always move together: the same state.
+    twins_ = lines_[0].resting && lines_[1].resting;
+  }
   if (mixSamplesLeft_ > 0) {
     --mixSamplesLeft_;
     dryGain_ = mixSamplesLeft_ == 0 ? dryTarget_ : dryGain_ + dryStep_;

@@ -35,7 +35,7 @@ class Chorus {
   // same either way; off for the reference render that the block renderer is compared with).
   void SetSkipsSilence(bool on) { skipsSilence_ = on; }
   // Whether both lines hold nothing but +0 (silence in then gives silence out, cheaply).
-  bool Silent() const { return AtRest(lines_[0]) && AtRest(lines_[1]); }
+  bool Silent() const { return AtRest(lines_[0]) && (twins_ || AtRest(lines_[1])); }
 
   // Once per control tick: advances the sweep and, while the lines are in use, recomputes the clock
   // rate (Clear, when the chorus is switched on, computes it for the sweep's present value).
@@ -72,7 +72,13 @@ class Chorus {
   bool AtRest(const Line& line) const;
 
   ModulationGenerator generator_;
+  // Gives the right line the left one's state (no allocation), where twins_ ends.
+  void Separate();
   Line lines_[2];
+  // Whether the right line is the left one: both were cleared, or came to rest, together and have
+  // been fed the same samples since. Its own storage is then out of date and the left line's work
+  // serves both channels (a source in the middle feeds both the same).
+  bool twins_ = true;
   std::int32_t slotCount_ = 0;
   double rate_ = 1.0;
   double inverseRate_ = 1.0;

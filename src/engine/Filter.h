@@ -41,15 +41,21 @@ class Filter {
 
   // One sample. A NaN (or infinite) input counts as silence and a NaN result restarts from silence,
   // so a single bad value never locks the section up.
-  TARVOLIN_FORCE_INLINE double Process(double x) {
-    if (!(x >= -kLargest && x <= kLargest)) x = 0.0;
-    double y = (x + x2_) * b0_ + x1_ * b1_ + y1_ * a1_ + y2_ * a2_;
-    if (y != y) y = 0.0;
-    x2_ = x1_;
-    x1_ = x;
-    y2_ = y1_;
-    y1_ = y;
-    return y;
+  TARVOLIN_FORCE_INLINE double Process(double x) { return Step(x, b0_, b1_, a1_, a2_, x1_, x2_, y1_, y2_); }
+
+  // The coefficients and state as plain values, for a loop that runs the section many times per call
+  // and keeps them in registers (stores through other pointers would make the compiler reload
+  // members): take them, run Process, and put the state back.
+  struct Section {
+    double b0, b1, a1, a2, x1, x2, y1, y2;
+    TARVOLIN_FORCE_INLINE double Process(double x) { return Step(x, b0, b1, a1, a2, x1, x2, y1, y2); }
+  };
+  Section Take() const { return {b0_, b1_, a1_, a2_, x1_, x2_, y1_, y2_}; }
+  void Put(const Section& s) {
+    x1_ = s.x1;
+    x2_ = s.x2;
+    y1_ = s.y1;
+    y2_ = s.y2;
   }
 
  private:
@@ -58,6 +64,18 @@ class Filter {
 
  protected:
   static constexpr double kLargest = 1.7976931348623157e308;
+
+  TARVOLIN_FORCE_INLINE static double Step(double x, double b0, double b1, double a1, double a2, double& x1, double& x2,
+                                           double& y1, double& y2) {
+    if (!(x >= -kLargest && x <= kLargest)) x = 0.0;
+    double y = (x + x2) * b0 + x1 * b1 + y1 * a1 + y2 * a2;
+    if (y != y) y = 0.0;
+    x2 = x1;
+    x1 = x;
+    y2 = y1;
+    y1 = y;
+    return y;
+  }
 
   double omega_ = 0.0;
   double q_ = 0.7071067811865476;

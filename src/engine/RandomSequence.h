@@ -25,30 +25,18 @@ class RandomSequence {
   // Continues the sequence from a state seen before (a render that must repeat exactly).
   void SetState(std::int32_t state) { state_.store(state, std::memory_order_relaxed); }
 
-  // The next count values, as count calls of Next give them. Four draws apart, the sequence steps
-  // by 16807^4: four interleaved chains give the same values without waiting on each product.
-  void Fill(double* values, int count) {
-    constexpr std::uint32_t kStep = 16807u;
-    constexpr std::uint32_t kStep2 = kStep * kStep;
-    constexpr std::uint32_t kStep3 = kStep2 * kStep;
-    constexpr std::uint32_t kStep4 = kStep3 * kStep;
-    auto state = static_cast<std::uint32_t>(state_.load(std::memory_order_relaxed));
-    int i = 0;
-    if (count >= 4) {
-      std::uint32_t s[4] = {state * kStep, state * kStep2, state * kStep3, state * kStep4};
-      for (; i + 4 <= count; i += 4) {
-        for (int k = 0; k < 4; ++k) {
-          values[i + k] = static_cast<double>(static_cast<std::int32_t>(s[k])) * 4.6566129e-10;
-        }
-        state = s[3];
-        for (int k = 0; k < 4; ++k) s[k] *= kStep4;
-      }
+  // The next count values, as count calls of Next give them.
+  void Fill(double* values, int count);
+  // Moves on as count calls of Next would, without their values: the state times 16807^count.
+  void Skip(int count) {
+    std::uint32_t factor = 1u;
+    std::uint32_t power = 16807u;
+    for (auto n = static_cast<std::uint32_t>(count > 0 ? count : 0); n != 0; n >>= 1) {
+      if ((n & 1u) != 0) factor *= power;
+      power *= power;
     }
-    for (; i < count; ++i) {
-      state *= kStep;
-      values[i] = static_cast<double>(static_cast<std::int32_t>(state)) * 4.6566129e-10;
-    }
-    state_.store(static_cast<std::int32_t>(state), std::memory_order_relaxed);
+    const auto state = static_cast<std::uint32_t>(state_.load(std::memory_order_relaxed));
+    state_.store(static_cast<std::int32_t>(state * factor), std::memory_order_relaxed);
   }
 
  private:

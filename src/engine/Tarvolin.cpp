@@ -723,11 +723,24 @@ void Tarvolin::RenderVoices(double* left, double* right, int count) {
   // Every sounding voice draws one noise value per sample, voice after voice within a sample; the
   // values are drawn in that order up front so that the voices can render one after the other.
   int sounding = 0;
-  for (int i = 0; i < n; ++i) sounding += voices_[static_cast<std::size_t>(i)].Active() ? 1 : 0;
+  bool noiseHeard = false;
+  for (int i = 0; i < n; ++i) {
+    const Voice& voice = voices_[static_cast<std::size_t>(i)];
+    if (!voice.Active()) continue;
+    ++sounding;
+    noiseHeard = noiseHeard || voice.NoiseHeard();
+  }
   if (sounding == 0) return;
   double* noise = noise_.data();
   const int draws = sounding * count;
-  NoiseSource::Sequence().Fill(noise, draws);
+  // Where no voice hears its noise the values need not be drawn, only passed over: a value times a
+  // level of 0 is a zero, and the filter's offset makes the sign of a zero in its input irrelevant
+  // (the buffer keeps earlier, finite values).
+  if (noiseHeard) {
+    NoiseSource::Sequence().Fill(noise, draws);
+  } else {
+    NoiseSource::Sequence().Skip(draws);
+  }
   // Sounding voices in groups, in index order.
   Voice* group[Voice::kMaxGroup];
   const double* groupNoise[Voice::kMaxGroup];

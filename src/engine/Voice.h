@@ -118,6 +118,11 @@ class Voice {
   double PanLeft(int channel) const { return panLeftTarget_[Index4(channel)]; }
   double PanRight(int channel) const { return panRightTarget_[Index4(channel)]; }
   double Level(int channel) const { return levelTarget_[Index4(channel)]; }
+  // Whether the noise can be heard in the next stretch: its level is not 0, or a mixer line is
+  // moving it.
+  bool NoiseHeard() const {
+    return level_[3] != 0.0 || (mixerSamplesLeft_ > 0 && (levelTarget_[3] != 0.0 || levelStep_[3] != 0.0));
+  }
   const Oscillator& Osc(int o) const { return osc_[Index3(o)]; }
   const VoiceFilter& Filter() const { return filter_; }
   const EG& Env(int e) const;

@@ -1,6 +1,7 @@
 #include "engine/VoiceLanes.h"
 
 #include <atomic>
+#include <cmath>
 #include <cstddef>
 #include <cstring>
 
@@ -70,6 +71,8 @@ struct LanesOf {
   struct Oscillator {
     Mv on;
     Mv live;  // on and not muted
+    bool anyOn;
+    bool allLive;  // in every lane, each with a voice
     Mv smooth;
     bool anySmooth;  // whether any lane's FM smoother may run
     Uv phase;
@@ -86,14 +89,17 @@ struct LanesOf {
     // expression: Saw 0.5 and 0.5 (halving is exact), Pulse and Full PWM 1 and -1, Interpolate the
     // crossfade weights (the two products added in either order), Raw 1 and 0 (adding a zero).
     Dv firstWeight, secondWeight;
-    // Whether any lane reads a second time (not all Raw).
+    // Whether any lane reads a second time (not all Raw), and whether every lane's second read is
+    // at the first one's index (no Saw, Pulse or Full PWM offset).
     bool secondRead;
+    bool secondAtIndex;
     // Hard sync: the lanes whose master is oscillator m, and the start phase they restart from.
     Mv masterIs[Voice::kOscillators];
     Uv startPhase;
     bool anySync;
     // Amplitude modulation by a source.
     Mv ampModOn;
+    bool anyAmpMod;
     Dv ampModAmount;
     Mv ampModPositive;
     Source ampModSource;
@@ -104,6 +110,7 @@ struct LanesOf {
     Dv sustain;
     Dv decay;  // the decay's coefficient (exponential) or step (linear), for lanes in their attack
     Mv invert;
+    bool anyInvert;
     Dv level;
     // Linear envelopes: whether any lane is in a stage that moves (attack, decay, release). None
     // enters one within a stretch, so one that holds holds its source value throughout.
@@ -116,6 +123,8 @@ struct LanesOf {
     Dv feedbackScale, resonanceGain;
     Mv lowpass12;
     Dv highpassSign;  // -0 for Highpass 24: its sections feed back the negated stage input
+    // Whether any lane is Lowpass 12 or Highpass 24 (without, the ladder skips their terms).
+    bool anyLowpass12, anyHighpass;
     // Each lane's tables of the largest feedback, the pole term and its stage gain (lowpass or
     // highpass), and whether every lane reads the same three tables.
     const double* maxFeedbackTable[kWidth];
@@ -135,13 +144,16 @@ struct LanesOf {
   Dv last[Voice::kOscillators];
   Dv effectiveAm2, effectiveAm3;
   Mv am2, am3;
+  bool anyAm2, anyAm3;
   Dv linFm2, linFm3;
   Mv select2, select3;
   Dv level[4], panLeft[4], panRight[4];
   Mv xMode, xModeIs2, xModeIs3;
+  bool anyXMode;
   Dv xLevel, xPanLeft, xPanRight;
   Dv egIntensity, keyTrack, cfmAmount;
   Mv cfmOn;
+  bool anyCfm;
   Source cfmSource;
   Dv ampFactor, unisonLeft, unisonRight;
   Dv egSource[Voice::kEnvelopes];
@@ -158,6 +170,7 @@ struct LanesOf {
   // (the voices' draws of a sample follow each other), and the lanes that have a voice.
   const double* noise[kWidth];
   bool noiseInRow;
+  bool anyNoise;  // whether any lane's voice hears its noise
   std::uint32_t voiceLanes;
 };
 // Laid out here, for the baseline instruction set that Gather and Scatter are compiled for, rather
@@ -174,6 +187,8 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
   Lanes& l = *static_cast<Lanes*>(into);
   // Every lane with a voice has each of its fields written below, so the record is cleared only
   // when some lanes stay empty (they must read silence and stay off); the flags gather over voices.
+  // What only a feature reads (FM smoothing, hard sync, amplitude and cutoff modulation, X-Mode,
+  // AM, the straight lines) is written only where some lane uses it, and read only then.
   if (voiceCount < kWidth) {
     l = Lanes{};
   } else {
@@ -181,13 +196,23 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
       l.osc[o].anySmooth = false;
       l.osc[o].secondRead = false;
       l.osc[o].anySync = false;
+      l.osc[o].anyOn = false;
+      l.osc[o].anyAmpMod = false;
       l.osc[o].ampModSource.perSample = false;
     }
     l.cfmSource.perSample = false;
     l.ampRamp = false;
+    l.anyXMode = false;
+    l.anyAm2 = false;
+    l.anyAm3 = false;
+    l.anyCfm = false;
     l.mixerRamp = false;
     l.generatorRamp = false;
-    for (int e = 0; e < Voice::kEnvelopes; ++e) l.env[e].moving = false;
+    l.anyNoise = false;
+    for (int e = 0; e < Voice::kEnvelopes; ++e) {
+      l.env[e].moving = false;
+      l.env[e].anyInvert = false;
+    }
   }
   // The source a voice's pointer selects: its own envelope sources move every sample; anything else
   // holds for the stretch (a lane without one holds 0).
@@ -249,6 +274,7 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
       }
       el.moving = el.moving || eg.stage_ == 1 || eg.stage_ == 2 || eg.stage_ == 4;
       el.invert[k] = v.egAmount_[e] < 0.0 ? -1 : 0;
+      el.anyInvert = el.anyInvert || v.egAmount_[e] < 0.0;
       el.level[k] = v.egLevel_[e];
       l.egSource[e][k] = v.egSource_[e];
     }
@@ -256,21 +282,13 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
       typename Lanes::Oscillator& ol = l.osc[o];
       const Oscillator& osc = v.osc_[o];
       ol.on[k] = v.oscOn_[o] ? -1 : 0;
+      ol.anyOn = ol.anyOn || v.oscOn_[o];
       ol.live[k] = v.oscOn_[o] && !osc.muted_ ? -1 : 0;
       ol.smooth[k] = smooth[o] ? -1 : 0;
       ol.anySmooth = ol.anySmooth || smooth[o];
       ol.phase[k] = static_cast<std::uint32_t>(osc.phase_);
       ol.increment[k] = static_cast<std::uint32_t>(osc.increment_);
       ol.wrapped[k] = osc.wrapped_ ? -1 : 0;
-      const Filter& f = osc.fmSmoother_;
-      ol.b0[k] = f.b0_;
-      ol.b1[k] = f.b1_;
-      ol.a1[k] = f.a1_;
-      ol.a2[k] = f.a2_;
-      ol.x1[k] = f.x1_;
-      ol.x2[k] = f.x2_;
-      ol.y1[k] = f.y1_;
-      ol.y2[k] = f.y2_;
       ol.first[k] = osc.wave0Samples_;
       ol.secondOffset[k] = 0;
       switch (osc.readMode_) {
@@ -296,21 +314,8 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
           ol.second[k] = osc.wave0Samples_;
           break;
       }
-      for (int m = 0; m < Voice::kOscillators; ++m) {
-        const bool is = osc.master_ == &v.osc_[m];
-        ol.masterIs[m][k] = is ? -1 : 0;
-        ol.anySync = ol.anySync || is;
-      }
-      // Only a synced oscillator restarts (and the rounding is dear enough to skip).
-      ol.startPhase[k] = osc.master_ == nullptr
-                             ? 0u
-                             : static_cast<std::uint32_t>(RoundHalfAwayToInt32(
-                                   static_cast<double>(Oscillator::kPhaseCycle) * osc.startPhase_));
-      const bool ampMod = v.ampModSource_[o] != nullptr;
-      ol.ampModOn[k] = ampMod ? -1 : 0;
-      ol.ampModAmount[k] = ampMod ? v.ampModAmount_[o] : 0.0;
-      ol.ampModPositive[k] = ampMod && v.ampModAmount_[o] >= 0.0 ? -1 : 0;
-      gatherSource(ol.ampModSource, k, v, v.ampModSource_[o]);
+      ol.anySync = ol.anySync || osc.master_ != nullptr;
+      ol.anyAmpMod = ol.anyAmpMod || v.ampModSource_[o] != nullptr;
     }
     typename Lanes::Filter& fl = l.filter;
     const VoiceFilter& vf = v.filter_;
@@ -340,10 +345,8 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
     fl.offset[k] = vf.denormalOffset_;
 
     for (int o = 0; o < Voice::kOscillators; ++o) l.last[o][k] = v.last_[o];
-    l.effectiveAm2[k] = v.effectiveAm2_;
-    l.effectiveAm3[k] = v.effectiveAm3_;
-    l.am2[k] = v.oscOn_[1] && v.effectiveAm2_ != 0.0 ? -1 : 0;
-    l.am3[k] = v.oscOn_[2] && v.effectiveAm3_ != 0.0 ? -1 : 0;
+    l.anyAm2 = l.anyAm2 || (v.oscOn_[1] && v.effectiveAm2_ != 0.0);
+    l.anyAm3 = l.anyAm3 || (v.oscOn_[2] && v.effectiveAm3_ != 0.0);
     l.linFm2[k] = v.effectiveLinFm_[0];
     l.linFm3[k] = v.effectiveLinFm_[1];
     l.select2[k] = v.fmSelect_[0] ? -1 : 0;
@@ -353,54 +356,123 @@ void VoiceLanes::Gather(void* into, Voice* const* voices, int voiceCount) {
       l.panLeft[c][k] = v.panLeft_[c];
       l.panRight[c][k] = v.panRight_[c];
     }
-    const int x = v.xModeIndex_;
-    l.xMode[k] = v.xMode_ ? -1 : 0;
-    l.xModeIs2[k] = x == 1 ? -1 : 0;
-    l.xModeIs3[k] = x == 2 ? -1 : 0;
-    l.xLevel[k] = v.level_[x];
-    l.xPanLeft[k] = v.panLeft_[x];
-    l.xPanRight[k] = v.panRight_[x];
+    l.anyXMode = l.anyXMode || v.xMode_;
     l.egIntensity[k] = v.egIntensity_;
     l.keyTrack[k] = v.keyTrackOffset_;
-    const bool cfm = v.cfmSource_ != nullptr;
-    l.cfmOn[k] = cfm ? -1 : 0;
-    l.cfmAmount[k] = cfm ? v.cfmAmount_ : 0.0;
-    gatherSource(l.cfmSource, k, v, v.cfmSource_);
+    l.anyCfm = l.anyCfm || v.cfmSource_ != nullptr;
     l.ampFactor[k] = v.ampFactor_;
     l.unisonLeft[k] = v.unisonLeft_;
     l.unisonRight[k] = v.unisonRight_;
 
     l.ampGain[k] = v.ampGain_;
-    l.ampGainStep[k] = v.ampGainStep_;
-    l.ampGainLeft[k] = v.ampGainSamplesLeft_ > 0 ? v.ampGainSamplesLeft_ : 0;
     l.ampRamp = l.ampRamp || v.ampGainSamplesLeft_ > 0;
     for (int c = 0; c < 4; ++c) {
-      l.levelTarget[c][k] = v.levelTarget_[c];
-      l.panLeftTarget[c][k] = v.panLeftTarget_[c];
-      l.panRightTarget[c][k] = v.panRightTarget_[c];
-      l.levelStep[c][k] = v.levelStep_[c];
-      l.panLeftStep[c][k] = v.panLeftStep_[c];
-      l.panRightStep[c][k] = v.panRightStep_[c];
       // A line's step and end count only in the lanes where it runs.
       mono = mono && same(v.panLeft_[c], v.panRight_[c]) &&
              (v.mixerSamplesLeft_ <= 0 ||
               (same(v.panLeftTarget_[c], v.panRightTarget_[c]) && same(v.panLeftStep_[c], v.panRightStep_[c])));
     }
-    l.mixerLeft[k] = v.mixerSamplesLeft_ > 0 ? v.mixerSamplesLeft_ : 0;
     l.mixerRamp = l.mixerRamp || v.mixerSamplesLeft_ > 0;
-    for (int g = 0; g < kGenerators; ++g) {
-      l.generator[g][k] = v.generatorSmooth_[g];
-      l.generatorTarget[g][k] = g < 3 ? v.generator_[g] : v.generatorPositive_[g - 3];
-      l.generatorStep[g][k] = v.generatorSmoothStep_[g];
-    }
-    l.generatorLeft[k] = v.generatorSamplesLeft_ > 0 ? v.generatorSamplesLeft_ : 0;
+    l.anyNoise = l.anyNoise || v.NoiseHeard();
+    for (int g = 0; g < kGenerators; ++g) l.generator[g][k] = v.generatorSmooth_[g];
     l.generatorRamp = l.generatorRamp || v.generatorSamplesLeft_ > 0;
   }
-  for (int o = 0; o < Voice::kOscillators; ++o) sourceMasks(l.osc[o].ampModSource);
+  for (int k = 0; k < voiceCount; ++k) {
+    const Voice& v = *voices[k];
+    for (int o = 0; o < Voice::kOscillators; ++o) {
+      typename Lanes::Oscillator& ol = l.osc[o];
+      const Oscillator& osc = v.osc_[o];
+      if (ol.anySmooth) {
+        const Filter& f = osc.fmSmoother_;
+        ol.b0[k] = f.b0_;
+        ol.b1[k] = f.b1_;
+        ol.a1[k] = f.a1_;
+        ol.a2[k] = f.a2_;
+        ol.x1[k] = f.x1_;
+        ol.x2[k] = f.x2_;
+        ol.y1[k] = f.y1_;
+        ol.y2[k] = f.y2_;
+      }
+      if (ol.anySync) {
+        for (int m = 0; m < Voice::kOscillators; ++m) ol.masterIs[m][k] = osc.master_ == &v.osc_[m] ? -1 : 0;
+        // Only a synced oscillator restarts (and the rounding is dear enough to skip).
+        ol.startPhase[k] = osc.master_ == nullptr
+                               ? 0u
+                               : static_cast<std::uint32_t>(RoundHalfAwayToInt32(
+                                     static_cast<double>(Oscillator::kPhaseCycle) * osc.startPhase_));
+      }
+      if (ol.anyAmpMod) {
+        const bool ampMod = v.ampModSource_[o] != nullptr;
+        ol.ampModOn[k] = ampMod ? -1 : 0;
+        ol.ampModAmount[k] = ampMod ? v.ampModAmount_[o] : 0.0;
+        ol.ampModPositive[k] = ampMod && v.ampModAmount_[o] >= 0.0 ? -1 : 0;
+        gatherSource(ol.ampModSource, k, v, v.ampModSource_[o]);
+      }
+    }
+    if (l.anyAm2) {
+      l.effectiveAm2[k] = v.effectiveAm2_;
+      l.am2[k] = v.oscOn_[1] && v.effectiveAm2_ != 0.0 ? -1 : 0;
+    }
+    if (l.anyAm3) {
+      l.effectiveAm3[k] = v.effectiveAm3_;
+      l.am3[k] = v.oscOn_[2] && v.effectiveAm3_ != 0.0 ? -1 : 0;
+    }
+    if (l.anyXMode) {
+      const int x = v.xModeIndex_;
+      l.xMode[k] = v.xMode_ ? -1 : 0;
+      l.xModeIs2[k] = x == 1 ? -1 : 0;
+      l.xModeIs3[k] = x == 2 ? -1 : 0;
+      l.xLevel[k] = v.level_[x];
+      l.xPanLeft[k] = v.panLeft_[x];
+      l.xPanRight[k] = v.panRight_[x];
+    }
+    if (l.anyCfm) {
+      const bool cfm = v.cfmSource_ != nullptr;
+      l.cfmOn[k] = cfm ? -1 : 0;
+      l.cfmAmount[k] = cfm ? v.cfmAmount_ : 0.0;
+      gatherSource(l.cfmSource, k, v, v.cfmSource_);
+    }
+    if (l.ampRamp) {
+      l.ampGainStep[k] = v.ampGainStep_;
+      l.ampGainLeft[k] = v.ampGainSamplesLeft_ > 0 ? v.ampGainSamplesLeft_ : 0;
+    }
+    if (l.mixerRamp) {
+      for (int c = 0; c < 4; ++c) {
+        l.levelTarget[c][k] = v.levelTarget_[c];
+        l.panLeftTarget[c][k] = v.panLeftTarget_[c];
+        l.panRightTarget[c][k] = v.panRightTarget_[c];
+        l.levelStep[c][k] = v.levelStep_[c];
+        l.panLeftStep[c][k] = v.panLeftStep_[c];
+        l.panRightStep[c][k] = v.panRightStep_[c];
+      }
+      l.mixerLeft[k] = v.mixerSamplesLeft_ > 0 ? v.mixerSamplesLeft_ : 0;
+    }
+    if (l.generatorRamp) {
+      for (int g = 0; g < kGenerators; ++g) {
+        l.generatorTarget[g][k] = g < 3 ? v.generator_[g] : v.generatorPositive_[g - 3];
+        l.generatorStep[g][k] = v.generatorSmoothStep_[g];
+      }
+      l.generatorLeft[k] = v.generatorSamplesLeft_ > 0 ? v.generatorSamplesLeft_ : 0;
+    }
+  }
+  for (int o = 0; o < Voice::kOscillators; ++o) {
+    typename Lanes::Oscillator& ol = l.osc[o];
+    sourceMasks(ol.ampModSource);
+    ol.allLive = voiceCount == kWidth;
+    for (int k = 0; k < voiceCount; ++k) ol.allLive = ol.allLive && ol.live[k] != 0;
+    ol.secondAtIndex = true;
+    for (int k = 0; k < voiceCount; ++k) ol.secondAtIndex = ol.secondAtIndex && ol.secondOffset[k] == 0u;
+  }
   sourceMasks(l.cfmSource);
   // Empty lanes read the first voice's tables, which keeps them from splitting the shared case.
   typename Lanes::Filter& fl = l.filter;
   fl.mono = mono;
+  fl.anyLowpass12 = false;
+  fl.anyHighpass = false;
+  for (int k = 0; k < voiceCount; ++k) {
+    fl.anyLowpass12 = fl.anyLowpass12 || fl.lowpass12[k] != 0;
+    fl.anyHighpass = fl.anyHighpass || std::signbit(fl.highpassSign[k]);
+  }
   for (int k = voiceCount; k < kWidth; ++k) {
     fl.maxFeedbackTable[k] = fl.maxFeedbackTable[0];
     fl.poleTable[k] = fl.poleTable[0];
@@ -433,11 +505,13 @@ void VoiceLanes::Scatter(const void* from, Voice* const* voices, int voiceCount)
       const auto& ol = l.osc[o];
       osc.phase_ = static_cast<std::int32_t>(ol.phase[k]);
       osc.wrapped_ = ol.wrapped[k] != 0;
-      Filter& f = osc.fmSmoother_;
-      f.x1_ = ol.x1[k];
-      f.x2_ = ol.x2[k];
-      f.y1_ = ol.y1[k];
-      f.y2_ = ol.y2[k];
+      if (ol.anySmooth) {
+        Filter& f = osc.fmSmoother_;
+        f.x1_ = ol.x1[k];
+        f.x2_ = ol.x2[k];
+        f.y1_ = ol.y1[k];
+        f.y2_ = ol.y2[k];
+      }
       v.last_[o] = l.last[o][k];
     }
     VoiceFilter& vf = v.filter_;

@@ -96,23 +96,33 @@ TEST(BlockRendering, MatchesTheReferenceOrderBitForBit) {
       const double rate = trial % 3 == 0 ? 48000.0 : 44100.0;
       RandomPlay play =
           ladder ? MakeVoiceLadder(trial) : MakeRandomPlay(trial, 24000, trial % 2 == 0 ? 700 : 64, trial > 4);
+      // Automation of a parameter at a fraction of the way through.
+      const auto automate = [&play](int index, int num, int den, double normalised) {
+        PlayEvent change;
+        change.kind = PlayEvent::kParameter;
+        change.block = static_cast<int>(play.blocks.size()) * num / den;
+        change.index = index;
+        change.normalised = normalised;
+        play.events.push_back(change);
+      };
       // Half of the patches keep every source in the middle, where both channels are the same until
       // automation pans one.
       if (trial % 2 == 1) {
         for (int p : {param::kPanOsc1, param::kPanOsc2, param::kPanOsc3, param::kPanNoise}) play.patch[p] = 0.5;
         // Oscillator 2 panned halfway through, and back in the middle later: its voices' channels
         // then differ though every source is in the middle again.
-        for (int quarter : {2, 3}) {
-          PlayEvent pan;
-          pan.kind = PlayEvent::kParameter;
-          pan.block = static_cast<int>(play.blocks.size()) * quarter / 4;
-          pan.index = param::kPanOsc2;
-          pan.normalised = quarter == 2 ? 0.3 : 0.5;
-          play.events.push_back(pan);
-        }
-        std::stable_sort(play.events.begin(), play.events.end(),
-                         [](const PlayEvent& a, const PlayEvent& b) { return a.block < b.block; });
+        automate(param::kPanOsc2, 2, 4, 0.3);
+        automate(param::kPanOsc2, 3, 4, 0.5);
       }
+      // Every fourth patch has the noise silent (its values are then passed over) until automation
+      // raises it a third of the way through, and silences it again later.
+      if (trial % 4 == 1) {
+        play.patch[param::kLevelNoise] = 0.0;
+        automate(param::kLevelNoise, 1, 3, 0.6);
+        automate(param::kLevelNoise, 2, 3, 0.0);
+      }
+      std::stable_sort(play.events.begin(), play.events.end(),
+                       [](const PlayEvent& a, const PlayEvent& b) { return a.block < b.block; });
       RandomSequence& noise = NoiseSource::Sequence();
       RandomSequence& held = ModulationGenerator::SampleHoldSequence();
       const std::int32_t noiseState = noise.State();

@@ -158,6 +158,38 @@ TEST(Chorus, StereoChannelsRunSeparateLines) {
     right.push_back(r);
   }
   EXPECT_EQ(PeakIndex(right) - PeakIndex(left), 100);
+
+  // Each channel's output follows from its own input alone, whether the two inputs are the same
+  // (one line's work can serve both), part ways, meet again, or fall silent and sound again (without
+  // feedback the lines come to rest in the silence).
+  const DenormalGuard denormals;
+  for (double feedback : {0.4, 0.0}) {
+    Chorus same, parted, other;
+    for (Chorus* c : {&same, &parted, &other}) {
+      c->SetDelay(0.3);
+      c->SetDepth(0.8);
+      c->SetFeedback(feedback);
+      c->SetMix(0.5);
+    }
+    bool rested = false;
+    for (int i = 0; i < 70000; ++i) {
+      if (i % 44 == 0) {
+        for (Chorus* c : {&same, &parted, &other}) c->ControlTick();
+      }
+      const bool sounding = i < 6000 || i >= 60000;
+      const double x = sounding ? NoiseSource::Next() : 0.0;
+      const double y = i >= 2000 && i < 4000 ? 0.5 * x : x;  // apart for a while, then the same again
+      double l1 = x, r1 = x, l2 = x, r2 = y, l3 = y, r3 = y;
+      same.Process(l1, r1);
+      parted.Process(l2, r2);
+      other.Process(l3, r3);
+      ASSERT_EQ(std::memcmp(&l1, &l2, sizeof l1), 0) << feedback << " sample " << i;
+      ASSERT_EQ(std::memcmp(&r2, &r3, sizeof r2), 0) << feedback << " sample " << i;
+      ASSERT_EQ(std::memcmp(&l1, &r1, sizeof l1), 0) << feedback << " sample " << i;
+      if (i == 59999) rested = parted.Silent();
+    }
+    EXPECT_EQ(rested, feedback == 0.0) << feedback;
+  }
 }
 
 // Once its lines hold nothing, the chorus skips their arithmetic: the samples, the sweep and the

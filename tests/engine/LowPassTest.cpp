@@ -90,6 +90,12 @@ TEST(NoiseSource, ConsecutiveValuesFollowTheSharedSequence) {
     }
     ASSERT_EQ(sequence.State(), state) << count << " values";
   }
+  // Passing over draws leaves the state where the draws would.
+  for (int count : {0, 1, 2, 7, 8, 37, 1000, 704 * 2 + 5}) {
+    sequence.Skip(count);
+    for (int i = 0; i < count; ++i) state = static_cast<std::int32_t>(static_cast<std::uint32_t>(state) * 16807u);
+    ASSERT_EQ(sequence.State(), state) << count << " draws passed over";
+  }
 }
 
 namespace {
