@@ -723,14 +723,13 @@ void Tarvolin::RenderVoices(double* left, double* right, int count) {
   // Every sounding voice draws one noise value per sample, voice after voice within a sample; the
   // values are drawn in that order up front so that the voices can render one after the other.
   int sounding = 0;
-  bool noiseHeard = false;
-  for (int i = 0; i < n; ++i) {
-    const Voice& voice = voices_[static_cast<std::size_t>(i)];
-    if (!voice.Active()) continue;
-    ++sounding;
-    noiseHeard = noiseHeard || voice.NoiseHeard();
-  }
+  for (int i = 0; i < n; ++i) sounding += voices_[static_cast<std::size_t>(i)].Active() ? 1 : 0;
   if (sounding == 0) return;
+  bool noiseHeard = false;
+  for (int i = 0; i < n && !noiseHeard; ++i) {
+    const Voice& voice = voices_[static_cast<std::size_t>(i)];
+    noiseHeard = voice.Active() && voice.NoiseHeard();
+  }
   double* noise = noise_.data();
   const int draws = sounding * count;
   // Where no voice hears its noise the values need not be drawn, only passed over: a value times a
