@@ -70,10 +70,10 @@ class Chorus {
   void ComputeRate();
   double ProcessLine(Line& line, double x) const;
   bool AtRest(const Line& line) const;
-
-  ModulationGenerator generator_;
   // Gives the right line the left one's state (no allocation), where twins_ ends.
   void Separate();
+
+  ModulationGenerator generator_;
   Line lines_[2];
   // Whether the right line is the left one: both were cleared, or came to rest, together and have
   // been fed the same samples since. Its own storage is then out of date and the left line's work
